@@ -1,0 +1,51 @@
+# The whole set-up: `make run` and `make test`.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+BENCH_BUILD ?= build-bench
+JOBS       ?= $(shell nproc)
+CMAKE_GEN  := -G Ninja
+
+.PHONY: all build stage run test test-unit test-asan bench fuzz demo clean bootstrap
+
+all: build
+
+bootstrap:
+	@bash scripts/bootstrap.sh
+
+$(BUILD)/build.ninja: | bootstrap
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZS_WERROR=ON
+
+build: bootstrap $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+	rm -rf $(BUILD)/stage
+	cmake --install $(BUILD) --prefix $(CURDIR)/$(BUILD)/stage >/dev/null
+	@echo "stage: $(BUILD)/stage"
+
+run: build
+	@bash scripts/prepare-run.sh $(BUILD)/stage
+	exec $(BUILD)/stage/Zebrix/ZebHelper/ZebrixServer
+
+test: build test-asan
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+test-unit: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L unit
+
+$(ASAN_BUILD)/build.ninja: | bootstrap
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DZS_WERROR=ON -DZS_SANITIZE=address,undefined -DZS_WITH_SHELL=OFF
+
+# Unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: bootstrap $(ASAN_BUILD)/build.ninja
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+		ctest --output-on-failure -j $(JOBS) -L unit --timeout 600
+
+bench: bootstrap
+	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DZS_WERROR=ON
+	cmake --build $(BENCH_BUILD) -j $(JOBS)
+	rm -rf $(BENCH_BUILD)/stage
+	cmake --install $(BENCH_BUILD) --prefix $(CURDIR)/$(BENCH_BUILD)/stage >/dev/null
+	bash bench/run-all.sh $(BENCH_BUILD)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)

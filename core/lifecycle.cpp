@@ -1,0 +1,105 @@
+#include "core/lifecycle.hpp"
+
+#include "core/strings.hpp"
+
+namespace zs::core {
+
+namespace {
+constexpr unsigned str_already_running = 20;
+constexpr unsigned str_unable_to_start = 21;
+} // namespace
+
+server_lifecycle::server_lifecycle(lifecycle_pieces pieces, shell_interface& shell)
+    : pieces_(std::move(pieces)), shell_(shell) {}
+
+int server_lifecycle::run(const std::function<bool()>& acquire_instance) {
+    // The instance check comes first, so a refused second copy never touches
+    // the running server's job folders or registers a window of its own.
+    if (!acquire_instance()) {
+        shell_.show_message(get_string(str_already_running), message_icon::warning);
+        return 0;
+    }
+    if (pieces_.render_queue != nullptr) {
+        pieces_.render_queue->start();
+    }
+    running_ = false;
+    shell_.create([this](int code) { return server_command_hook(code); });
+    if (!start_service()) {
+        shell_.show_message(get_string(str_unable_to_start), message_icon::error);
+    }
+    ip_text_ = pieces_.server_address();
+    shell_.set_ip_text(ip_text_);
+    shell_.refresh_running_state();
+
+    const int exit_code = shell_.run();
+
+    if (running_) {
+        stop_service();
+    }
+    if (pieces_.render_queue != nullptr) {
+        pieces_.render_queue->stop();
+    }
+    return exit_code;
+}
+
+bool server_lifecycle::start_service() {
+    // A start that fails part-way stops what did start, in reverse.
+    service_piece* order[] = {pieces_.render_worker, pieces_.tcp, pieces_.discovery};
+    std::size_t started = 0;
+    for (; started < std::size(order); ++started) {
+        if (order[started] != nullptr && !order[started]->start()) {
+            break;
+        }
+    }
+    if (started == std::size(order)) {
+        running_ = true;
+        return true;
+    }
+    while (started-- > 0) {
+        if (order[started] != nullptr) {
+            order[started]->stop();
+        }
+    }
+    running_ = false;
+    return false;
+}
+
+void server_lifecycle::stop_service() {
+    if (pieces_.tcp != nullptr) {
+        pieces_.tcp->stop();
+    }
+    if (pieces_.discovery != nullptr) {
+        pieces_.discovery->stop();
+    }
+    if (pieces_.render_worker != nullptr) {
+        pieces_.render_worker->stop();
+    }
+    running_ = false;
+}
+
+int server_lifecycle::server_command_hook(int code) {
+    switch (code) {
+    case hook_toggle:
+        if (running_) {
+            stop_service();
+        } else if (!start_service()) {
+            shell_.show_message(get_string(str_unable_to_start), message_icon::error);
+        }
+        return running_ ? 1 : 0;
+    case hook_job_done:
+        if (pieces_.finish_current_job) {
+            pieces_.finish_current_job();
+        }
+        return -1;
+    case hook_query:
+        return running_ ? 1 : 0;
+    case hook_refresh_address:
+        ip_text_ = pieces_.server_address();
+        shell_.set_ip_text(ip_text_);
+        return -1;
+    default:
+        return -1;
+    }
+}
+
+} // namespace zs::core

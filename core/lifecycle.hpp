@@ -1,0 +1,54 @@
+#pragma once
+// The process's order of start-up and shutdown, the running flag and the
+// server command hook through which the window starts and stops the service.
+#include "core/shell_interface.hpp"
+
+#include <functional>
+#include <string>
+
+namespace zs::core {
+
+// One piece the order starts and stops (render queue, render worker, TCP
+// service, discovery responder).
+class service_piece {
+public:
+    virtual ~service_piece() = default;
+    virtual bool start() = 0;
+    virtual void stop() = 0;
+};
+
+struct lifecycle_pieces {
+    service_piece* render_queue = nullptr;   // started once the instance is ours
+    service_piece* render_worker = nullptr;  // the service: worker, TCP, discovery
+    service_piece* tcp = nullptr;
+    service_piece* discovery = nullptr;
+    std::function<void()> finish_current_job;  // hook code 1
+    std::function<std::string()> server_address = [] { return std::string("127.0.0.1"); };
+};
+
+enum hook_code : int { hook_toggle = 0, hook_job_done = 1, hook_query = 2, hook_refresh_address = 3 };
+
+class server_lifecycle {
+public:
+    server_lifecycle(lifecycle_pieces pieces, shell_interface& shell);
+
+    // Runs after the configuration is loaded: the instance check, the render
+    // queue, the shell, the service, the message loop, then shutdown.
+    // acquire_instance is the single-instance check.
+    int run(const std::function<bool()>& acquire_instance);
+
+    int server_command_hook(int code);
+    bool running() const { return running_; }
+    const std::string& server_ip_text() const { return ip_text_; }
+
+    bool start_service();
+    void stop_service();
+
+private:
+    lifecycle_pieces pieces_;
+    shell_interface& shell_;
+    bool running_ = false;
+    std::string ip_text_;
+};
+
+} // namespace zs::core

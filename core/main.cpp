@@ -1,0 +1,78 @@
+// The server's entry: the folder layout, the configuration, the string
+// table, then the start-up order with every subsystem plugged in.
+#include "core/config_store.hpp"
+#include "core/headless_shell.hpp"
+#include "core/lifecycle.hpp"
+#include "core/path_layout.hpp"
+#include "core/server_address.hpp"
+#include "core/strings.hpp"
+#include "core/version.hpp"
+#include "platform/env.hpp"
+#include "platform/exe_path.hpp"
+#include "platform/files.hpp"
+#include "platform/instance_lock.hpp"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+void print_help() {
+    std::printf("Usage: ZebrixServer [--headless] [--version] [--help]\n"
+                "\n"
+                "Lets remote client applications use Zebrix and Orvanta on this machine:\n"
+                "remote control and render jobs on TCP port 6789, discovery on UDP port 6790.\n"
+                "Runs with a window and a tray icon when a display is available, else headless.\n"
+                "\n"
+                "  --headless  run without the window; SIGINT or SIGTERM stop the server,\n"
+                "              SIGUSR1 starts or stops the network service\n"
+                "  --version   print the version and exit\n"
+                "  --help      print this text and exit\n"
+                "\n"
+                "Environment: ZEBRIX_DESKTOP, ZEBRIX_TCP_PORT, ZEBRIX_UDP_PORT, ZEBRIX_TRACE,\n"
+                "ZEBRIX_CODEPAGE, ZEBRIX_SEND_TIMEOUT_MS.\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    bool headless = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("%s\n", zs::core::version_line);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0) {
+            print_help();
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--headless") == 0) {
+            headless = true;
+        } else {
+            std::fprintf(stderr, "ZebrixServer: unknown option %s\n", argv[i]);
+            print_help();
+            return 2;
+        }
+    }
+    (void)headless;
+
+    using namespace zs;
+    core::path_layout layout = core::path_layout::from_executable(platform::executable_path(),
+                                                                  platform::current_folder());
+    core::config_store config;
+    config.load(layout.helper_dir());
+    layout.set_orvanta_folder_source([&config] { return config.orvanta_folder(); });
+    core::install_string_table(layout.helper_dir());
+    platform::make_folders(layout.outputs_dir());
+
+    auto shell = std::make_unique<core::headless_shell>();
+
+    core::lifecycle_pieces pieces;
+    pieces.server_address = [] { return core::server_ip_text(); };
+
+    core::server_lifecycle lifecycle(pieces, *shell);
+    platform::instance_lock instance;
+    const std::string desktop = platform::desktop_dir();
+    return lifecycle.run([&] { return instance.acquire(desktop); });
+}

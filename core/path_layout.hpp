@@ -1,0 +1,47 @@
+#pragma once
+// Every folder and fixed file path the drivers use. Folders end in "/".
+#include <functional>
+#include <string>
+
+namespace zs::core {
+
+class path_layout {
+public:
+    // From the executable's full path: the nearest ancestor folder whose
+    // name begins with "ZebHelper" (any case) is the helper folder, its
+    // parent the Zebrix folder; with none, the current folder serves.
+    static path_layout from_executable(const std::string& exe_path, const std::string& cwd);
+
+    // The Orvanta folder is asked for anew at each use: it follows the setting.
+    void set_orvanta_folder_source(std::function<std::string()> source);
+
+    const std::string& helper_dir() const { return helper_; }
+    const std::string& zebrix_dir() const { return zebrix_; }
+    std::string outputs_dir() const { return helper_ + "outputs/"; }
+    std::string zebmini_dir() const { return zebrix_ + "ZebMini/"; }
+    std::string zebw3_path() const { return zebrix_ + "zebw3.exe"; }
+    std::string zebw_path() const { return zebrix_ + "zebw.exe"; }
+    std::string zebrix_input_path() const { return zebrix_ + "zebinput.txt"; }
+    std::string helper_input_path() const { return helper_ + "zebinput.txt"; }
+    std::string helper_output_path() const { return helper_ + "zeboutput.txt"; }
+
+    std::string orvanta_dir() const;
+    std::string ov_input_path() const { return orvanta_dir() + "OvHelper/ovinput.txt"; }
+    std::string ov_output_path() const { return orvanta_dir() + "OvHelper/ovoutput.txt"; }
+    std::string ov_section_names_path() const {
+        return orvanta_dir() + "OvHelper/SectionNames.Txt";
+    }
+    std::string ov_track_names_path() const { return orvanta_dir() + "OvHelper/TrackNames.Txt"; }
+    std::string orvanta_exe_path() const { return orvanta_dir() + "orvanta.exe"; }
+
+    std::string in_helper(const std::string& name) const { return helper_ + name; }
+    std::string in_orvanta(const std::string& name) const { return orvanta_dir() + name; }
+    std::string in_zebmini(const std::string& name) const { return zebmini_dir() + name; }
+
+private:
+    std::string helper_;
+    std::string zebrix_;
+    std::function<std::string()> orvanta_source_;
+};
+
+} // namespace zs::core

@@ -1,0 +1,59 @@
+#pragma once
+// Files and folders. Paths are byte strings; a folder path ends in "/".
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace zs::platform {
+
+inline constexpr char path_separator = '/';
+
+// The exact path when it exists, else the one entry of the same folder whose
+// name matches without regard to ASCII case, else the path unchanged.
+std::string resolve_for_read(const std::string& path);
+
+bool can_open_for_read(const std::string& path);  // with the case fallback
+bool read_file(const std::string& path, std::string& out);  // whole file, as bytes
+
+// Truncates and writes. Text mode stores every LF as CR LF, as a Windows
+// text-mode write does.
+bool write_file(const std::string& path, const std::string& data, bool text_mode = false);
+std::string to_text_mode(const std::string& data);
+
+// Writes to a temporary name in the same folder and renames it over the
+// target, so a crash never leaves a truncated file.
+bool replace_file(const std::string& path, const std::string& data);
+
+bool remove_file(const std::string& path);
+bool file_exists(const std::string& path);
+bool folder_exists(const std::string& path);
+bool make_folders(const std::string& path);  // like mkdir -p
+bool copy_file(const std::string& from, const std::string& to);  // overwrites
+
+// Deletes every entry of a folder, subfolders with their whole content; with
+// remove_folder the folder itself goes too. A missing folder is left alone.
+void delete_folder_content(const std::string& folder, bool remove_folder);
+
+struct folder_entry {
+    std::string name;
+    bool is_folder = false;
+};
+// Entries in the order the file system gives them, without "." and "..".
+bool list_folder(const std::string& folder, std::vector<folder_entry>& out);
+
+struct file_info {
+    bool exists = false;
+    bool is_folder = false;
+    bool read_only = false;  // owner has no write permission
+    bool hidden = false;     // name begins with "."
+    std::uint64_t size = 0;
+    std::time_t modified = 0;
+    std::time_t accessed = 0;
+    std::time_t created = 0;  // status change time where no birth time is kept
+};
+file_info stat_path(const std::string& path);
+
+std::string current_folder();  // ends in "/"
+
+} // namespace zs::platform

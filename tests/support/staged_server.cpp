@@ -1,0 +1,241 @@
+#include "tests/support/staged_server.hpp"
+
+#include "platform/files.hpp"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <stdexcept>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace zs::test {
+
+namespace {
+
+std::uint16_t free_port(int type) {
+    int fd = ::socket(AF_INET, type, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+void copy_tree(const std::string& from, const std::string& to) {
+    std::string out;
+    std::string err;
+    if (run_program({"/bin/cp", "-a", from + ".", to}, {}, out, err) != 0) {
+        throw std::runtime_error("cannot copy the stage: " + err);
+    }
+}
+
+// Waits for a child at most limit; true when it ended (status set).
+bool wait_child(pid_t pid, std::chrono::milliseconds limit, int& status) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        pid_t r = ::waitpid(pid, &status, WNOHANG);
+        if (r == pid) {
+            return true;
+        }
+        if (r < 0 && errno != EINTR) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env_add,
+            const std::string& out_path, const std::string& err_path) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        env.emplace_back(*e);
+    }
+    for (const auto& add : env_add) {
+        const std::string key = add.substr(0, add.find('=') + 1);
+        std::erase_if(env, [&](const std::string& s) { return s.rfind(key, 0) == 0; });
+        env.push_back(add);
+    }
+    std::vector<char*> cargv;
+    for (const auto& a : argv) {
+        cargv.push_back(const_cast<char*>(a.c_str()));
+    }
+    cargv.push_back(nullptr);
+    std::vector<char*> cenv;
+    for (const auto& e : env) {
+        cenv.push_back(const_cast<char*>(e.c_str()));
+    }
+    cenv.push_back(nullptr);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int in = ::open("/dev/null", O_RDONLY);
+        ::dup2(in, 0);
+        int o = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int e = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(o, 1);
+        ::dup2(e, 2);
+        ::execve(cargv[0], cargv.data(), cenv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+std::string slurp(const std::string& path) {
+    std::string text;
+    platform::read_file(path, text);
+    return text;
+}
+
+} // namespace
+
+std::uint16_t free_tcp_port() { return free_port(SOCK_STREAM); }
+std::uint16_t free_udp_port() { return free_port(SOCK_DGRAM); }
+
+bool wait_for_instance_lock(const std::string& desktop, std::chrono::milliseconds limit) {
+    const std::string path = desktop + "ZebServerInstance.lock";
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        int fd = ::open(path.c_str(), O_RDONLY);
+        if (fd >= 0) {
+            const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+            ::close(fd);
+            if (held) {
+                return true;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+bool wait_for_tcp(std::uint16_t port, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(port);
+        const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        ::close(fd);
+        if (ok) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+int run_program(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                std::string& out, std::string& err, std::chrono::milliseconds limit) {
+    temp_folder io("zs-run");
+    pid_t pid = spawn(argv, env, io / "out", io / "err");
+    int status = 0;
+    int code = -1;
+    if (!wait_child(pid, limit, status)) {
+        ::kill(pid, SIGKILL);
+        wait_child(pid, std::chrono::seconds(5), status);
+    } else if (WIFEXITED(status)) {
+        code = WEXITSTATUS(status);
+    }
+    out = slurp(io / "out");
+    err = slurp(io / "err");
+    return code;
+}
+
+staged_server::staged_server() : folder_("zs-stage") {
+    copy_tree(ZS_STAGE_DIR "/", folder_.path());
+    desktop_ = folder_.path() + "desktop/";
+    platform::make_folders(desktop_);
+    tcp_port_ = free_tcp_port();
+    udp_port_ = free_udp_port();
+    platform::write_file(helper_dir() + "OrvantaPath.txt",
+                         "OrvantaPath=" + orvanta_dir() + "orvanta.exe\r\n");
+}
+
+staged_server::~staged_server() {
+    if (pid_ > 0) {
+        stop(std::chrono::seconds(5));
+    }
+}
+
+std::vector<std::string> staged_server::environment() const {
+    std::vector<std::string> env = {
+        "ZEBRIX_DESKTOP=" + desktop_,
+        "ZEBRIX_TCP_PORT=" + std::to_string(tcp_port_),
+        "ZEBRIX_UDP_PORT=" + std::to_string(udp_port_),
+    };
+    for (const auto& [k, v] : extra_env_) {
+        env.push_back(k + "=" + v);
+    }
+    return env;
+}
+
+bool staged_server::start(const server_options& options) {
+    extra_env_ = options.env;
+    std::vector<std::string> argv = {server_path()};
+    argv.insert(argv.end(), options.args.begin(), options.args.end());
+    pid_ = spawn(argv, environment(), root() + "server.out", root() + "server.err");
+    if (pid_ <= 0) {
+        return false;
+    }
+    if (!wait_for_instance_lock(desktop_, std::chrono::seconds(20))) {
+        return false;
+    }
+    return !options.wait_for_port || wait_for_tcp(tcp_port_, std::chrono::seconds(20));
+}
+
+bool staged_server::signal(int number) { return pid_ > 0 && ::kill(pid_, number) == 0; }
+
+bool staged_server::running() {
+    if (pid_ <= 0) {
+        return false;
+    }
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return false;
+    }
+    return true;
+}
+
+int staged_server::stop(std::chrono::milliseconds limit) {
+    if (pid_ <= 0) {
+        return -1;
+    }
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    int code = -1;
+    if (!wait_child(pid_, limit, status)) {
+        ::kill(pid_, SIGKILL);
+        wait_child(pid_, std::chrono::seconds(5), status);
+    } else if (WIFEXITED(status)) {
+        code = WEXITSTATUS(status);
+    }
+    pid_ = -1;
+    return code;
+}
+
+int staged_server::run_again(std::string& err, std::chrono::milliseconds limit) {
+    std::string out;
+    return run_program({server_path(), "--headless"}, environment(), out, err, limit);
+}
+
+std::string staged_server::stderr_text() const { return slurp(root() + "server.err"); }
+
+} // namespace zs::test

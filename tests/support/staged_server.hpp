@@ -1,0 +1,76 @@
+#pragma once
+// Runs a private copy of the stage of `make build`: its own folder, desktop
+// and ports, so tests never meet each other or a server a user runs.
+#include "tests/support/temp_folder.hpp"
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace zs::test {
+
+std::uint16_t free_tcp_port();
+std::uint16_t free_udp_port();
+
+struct server_options {
+    std::map<std::string, std::string> env;  // extra environment for the server
+    std::vector<std::string> args = {"--headless"};
+    bool wait_for_port = true;
+};
+
+class staged_server {
+public:
+    staged_server();  // copies the stage; start() runs it
+    ~staged_server();
+    staged_server(const staged_server&) = delete;
+    staged_server& operator=(const staged_server&) = delete;
+
+    // Starts ZebrixServer; with wait_for_port, returns once it accepts.
+    bool start(const server_options& options = {});
+    // SIGTERM, then waits (bounded); the exit code, or -1 when it had to be killed.
+    int stop(std::chrono::milliseconds limit = std::chrono::seconds(15));
+    bool signal(int number);
+    bool running();
+    // Runs a second server from the same stage with the same desktop and
+    // returns its exit code and standard error (bounded wait).
+    int run_again(std::string& err, std::chrono::milliseconds limit = std::chrono::seconds(15));
+
+    std::uint16_t tcp_port() const { return tcp_port_; }
+    std::uint16_t udp_port() const { return udp_port_; }
+    const std::string& root() const { return folder_.path(); }  // the copied stage
+    std::string zebrix_dir() const { return root() + "Zebrix/"; }
+    std::string helper_dir() const { return root() + "Zebrix/ZebHelper/"; }
+    std::string orvanta_dir() const { return root() + "Orvanta/"; }
+    std::string bin_dir() const { return root() + "bin/"; }
+    const std::string& desktop() const { return desktop_; }
+    std::string server_path() const { return helper_dir() + "ZebrixServer"; }
+    std::string stderr_text() const;
+    // The environment the server runs with (desktop, ports); for tools.
+    std::vector<std::string> environment() const;
+    pid_t pid() const { return pid_; }
+
+private:
+    temp_folder folder_;
+    std::string desktop_;
+    std::uint16_t tcp_port_ = 0;
+    std::uint16_t udp_port_ = 0;
+    std::map<std::string, std::string> extra_env_;
+    pid_t pid_ = -1;
+};
+
+// Waits until a server holds the desktop's single-instance lock.
+bool wait_for_instance_lock(const std::string& desktop, std::chrono::milliseconds limit);
+
+// Waits until a TCP connect to 127.0.0.1:port succeeds, at most limit.
+bool wait_for_tcp(std::uint16_t port, std::chrono::milliseconds limit);
+
+// Runs a program with arguments and environment additions; captures
+// standard output and error; bounded wait. Returns the exit code (-1 killed).
+int run_program(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                std::string& out, std::string& err,
+                std::chrono::milliseconds limit = std::chrono::seconds(60));
+
+} // namespace zs::test
