@@ -1,0 +1,180 @@
+// Reading and saving config.txt and OrvantaPath.txt byte for byte.
+#include "core/config_store.hpp"
+#include "platform/files.hpp"
+#include "tests/support/temp_folder.hpp"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using zs::core::config_store;
+using zs::test::temp_folder;
+
+std::string read(const std::string& path) {
+    std::string text;
+    zs::platform::read_file(path, text);
+    return text;
+}
+
+void write(const std::string& path, const std::string& text) {
+    ASSERT_TRUE(zs::platform::write_file(path, text));
+}
+
+std::string uuid_line(const config_store& c) { return "UUID=" + c.identity_text(); }
+
+TEST(ConfigStore, NoFileCreatesTheFiveLinesInOrder) {
+    temp_folder dir;
+    config_store c;
+    c.load(dir.path());
+    EXPECT_EQ(read(dir / "config.txt"),
+              "IdleTimeToShutDownZEBW3=30\r\nLanguage=default\r\nSERVER_NAME=Zebrix Server\r\n"
+              "ServerPassword=kxvwq\r\n" +
+                  uuid_line(c));
+    EXPECT_EQ(read(dir / "OrvantaPath.txt"), "OrvantaPath=/opt/Orvanta/orvanta.exe\r\n");
+    EXPECT_EQ(c.password(), "kxvwq");
+    EXPECT_EQ(c.idle_minutes(), 30);
+    EXPECT_EQ(c.stemora_folder(), "");
+    EXPECT_EQ(c.orvanta_folder(), "/opt/Orvanta/");
+    EXPECT_FALSE(c.debug_mode());
+
+    config_store again;
+    again.load(dir.path());
+    EXPECT_EQ(again.identity_text(), c.identity_text());
+}
+
+TEST(ConfigStore, ZeroByteFileKeepsItsEmptyFirstLine) {
+    temp_folder dir;
+    write(dir / "config.txt", "");
+    config_store c;
+    c.load(dir.path());
+    EXPECT_EQ(read(dir / "config.txt"),
+              "\r\nIdleTimeToShutDownZEBW3=30\r\nLanguage=default\r\nSERVER_NAME=Zebrix "
+              "Server\r\nServerPassword=kxvwq\r\n" +
+                  uuid_line(c));
+}
+
+TEST(ConfigStore, HandEditedLinesSurviveASave) {
+    temp_folder dir;
+    const std::string uuid = "0123abcd-0000-4000-8000-00000000beef";
+    write(dir / "config.txt", "# my notes\r\n"
+                              "\r\n"
+                              "  SERVER_NAME  =  Studio A  \r\n"
+                              "=raw line\r\n"
+                              "Custom=a=b\r\n"
+                              "ServerPassword=Secret\r\n"
+                              "Custom=second\r\n"
+                              "serverpassword=other\r\n"
+                              "IdleTimeToShutDownZEBW3=-12abc\r\n"
+                              "Language=fr\r\n"
+                              "UUID=" + uuid + "\r\n");
+    config_store c;
+    c.load(dir.path());
+    EXPECT_EQ(c.server_name(), "Studio A");
+    EXPECT_EQ(c.password(), "secret");
+    EXPECT_EQ(c.idle_minutes(), -12);
+    EXPECT_EQ(c.identity_text(), uuid);
+    // Nothing was missing, so load wrote nothing.
+    ASSERT_TRUE(c.save());
+    EXPECT_EQ(read(dir / "config.txt"), "# my notes\r\n"
+                                        "\r\n"
+                                        "SERVER_NAME=Studio A\r\n"
+                                        "=raw line\r\n"
+                                        "Custom=second\r\n"
+                                        "ServerPassword=secret\r\n"
+                                        "Custom=second\r\n"
+                                        "serverpassword=other\r\n"
+                                        "IdleTimeToShutDownZEBW3=-12\r\n"
+                                        "Language=fr\r\n"
+                                        "UUID=" + uuid + "\r\n");
+}
+
+TEST(ConfigStore, NormalisesValuesAndIdentity) {
+    temp_folder dir;
+    write(dir / "config.txt", "ServerPassword=" + std::string(70, 'A') +
+                                  "\nIdleTimeToShutDownZEBW3=abc\nUUID={0123ABCD00004000800000000000BEEF}");
+    config_store c;
+    c.load(dir.path());
+    EXPECT_EQ(c.password(), std::string(64, 'a'));
+    EXPECT_EQ(c.idle_minutes(), 0);
+    EXPECT_EQ(c.identity_text(), "0123abcd-0000-4000-8000-00000000beef");
+    const auto bytes = c.identity_bytes();
+    EXPECT_EQ(bytes[0], 0x01);
+    EXPECT_EQ(bytes[15], 0xef);
+    // Missing keys were appended; the identity went back in canonical form.
+    const std::string saved = read(dir / "config.txt");
+    EXPECT_NE(saved.find("UUID=0123abcd-0000-4000-8000-00000000beef"), std::string::npos);
+    EXPECT_EQ(saved.find("CustomDirectoryForStemora"), std::string::npos);
+}
+
+TEST(ConfigStore, UnparsableIdentityIsReplaced) {
+    temp_folder dir;
+    write(dir / "config.txt", "UUID=not-a-uuid");
+    config_store c;
+    c.load(dir.path());
+    EXPECT_EQ(c.identity_text().size(), 36u);
+    EXPECT_NE(read(dir / "config.txt").find("UUID=" + c.identity_text()), std::string::npos);
+}
+
+TEST(ConfigStore, OrvantaPathRules) {
+    temp_folder dir;
+    write(dir / "OrvantaPath.txt", "Other=1\r\nOrvantaPath = /Music/Orvanta/Orvanta.EXE\r\n");
+    config_store c;
+    c.load(dir.path());
+    EXPECT_EQ(c.orvanta_path(), "/Music/Orvanta/Orvanta.EXE/");
+    EXPECT_EQ(c.orvanta_folder(), "/Music/Orvanta/");  // case kept
+    EXPECT_EQ(read(dir / "OrvantaPath.txt"), "Other=1\r\nOrvantaPath = /Music/Orvanta/Orvanta.EXE\r\n");
+
+    // An empty value counts as missing: the default applies and the file is rewritten.
+    write(dir / "OrvantaPath.txt", "OrvantaPath=\r\n");
+    config_store d;
+    d.load(dir.path());
+    EXPECT_EQ(d.orvanta_path(), "/opt/Orvanta/orvanta.exe");
+    EXPECT_EQ(read(dir / "OrvantaPath.txt"), "OrvantaPath=/opt/Orvanta/orvanta.exe\r\n");
+}
+
+TEST(ConfigStore, OrvantaFolderRule) {
+    using zs::core::orvanta_folder_of;
+    EXPECT_EQ(orvanta_folder_of("/A/Orvanta/orvanta.exe/"), "/A/Orvanta/");
+    EXPECT_EQ(orvanta_folder_of("/x/orvanta.exe/y/ORVANTA.exe"), "/x/orvanta.exe/y/");
+    EXPECT_EQ(orvanta_folder_of("/Programs/Ov/"), "/Programs/Ov/");
+    EXPECT_EQ(orvanta_folder_of("a"), "a");
+}
+
+TEST(ConfigStore, DebugMarkerAndSettersSave) {
+    temp_folder dir;
+    write(dir / "debug.txt", "");
+    config_store c;
+    c.load(dir.path());
+    EXPECT_TRUE(c.debug_mode());
+    c.set_password("MiXeD");
+    c.set_idle_minutes(5);
+    c.set_server_name("Room 2");
+    ASSERT_TRUE(c.save());
+    const std::string saved = read(dir / "config.txt");
+    EXPECT_NE(saved.find("ServerPassword=mixed\r\n"), std::string::npos);
+    EXPECT_NE(saved.find("IdleTimeToShutDownZEBW3=5\r\n"), std::string::npos);
+    EXPECT_NE(saved.find("SERVER_NAME=Room 2\r\n"), std::string::npos);
+}
+
+TEST(ConfigStore, SaveThatCannotWriteReportsFalseAndKeepsSettings) {
+    temp_folder dir;
+    config_store c;
+    c.load(dir.path() + "missing/");  // the folder does not exist: nothing can be written
+    EXPECT_FALSE(zs::platform::file_exists(dir / "missing/config.txt"));
+    c.set_server_name("changed");
+    EXPECT_FALSE(c.save());
+    EXPECT_EQ(c.server_name(), "changed");
+    EXPECT_EQ(c.password(), "kxvwq");
+}
+
+TEST(ConfigStore, LineSplitting) {
+    using zs::core::split_lines;
+    EXPECT_EQ(split_lines(""), std::vector<std::string>{""});
+    EXPECT_EQ(split_lines("a\r\nb\n"), (std::vector<std::string>{"a", "b", ""}));
+    EXPECT_EQ(split_lines("a\rb"), std::vector<std::string>{"a\rb"});
+    EXPECT_EQ(zs::core::parse_leading_int("  42x"), 42);
+    EXPECT_EQ(zs::core::parse_leading_int("-7"), -7);
+    EXPECT_EQ(zs::core::parse_leading_int("99999999999"), 2147483647);
+}
+
+} // namespace

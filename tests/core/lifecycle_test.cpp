@@ -1,0 +1,119 @@
+// Start-up order, the running flag, the hook codes and part-way failures.
+#include "core/lifecycle.hpp"
+
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+using namespace zs::core;
+
+struct journal {
+    std::vector<std::string> events;
+};
+
+class fake_piece : public service_piece {
+public:
+    fake_piece(journal& j, std::string name) : j_(j), name_(std::move(name)) {}
+    bool start() override {
+        j_.events.push_back("start " + name_);
+        return succeed;
+    }
+    void stop() override { j_.events.push_back("stop " + name_); }
+    bool succeed = true;
+
+private:
+    journal& j_;
+    std::string name_;
+};
+
+class fake_shell : public shell_interface {
+public:
+    explicit fake_shell(journal& j) : j_(j) {}
+    void create(std::function<int(int)> hook) override {
+        hook_ = std::move(hook);
+        j_.events.push_back("create");
+    }
+    void set_ip_text(const std::string& t) override { j_.events.push_back("ip " + t); }
+    void refresh_running_state() override {}
+    void show_message(const std::u16string& text, message_icon) override {
+        j_.events.push_back("message " + std::string(text.begin(), text.end()));
+    }
+    void close() override {}
+    int run() override {
+        j_.events.push_back("run");
+        if (during_run) {
+            during_run(hook_);
+        }
+        return 0;
+    }
+    void post(std::function<void()> work) override { work(); }
+    std::function<void(std::function<int(int)>&)> during_run;
+
+private:
+    journal& j_;
+    std::function<int(int)> hook_;
+};
+
+struct rig {
+    journal j;
+    fake_piece queue{j, "queue"}, worker{j, "worker"}, tcp{j, "tcp"}, discovery{j, "discovery"};
+    fake_shell shell{j};
+    int jobs_done = 0;
+    lifecycle_pieces pieces() {
+        lifecycle_pieces p;
+        p.render_queue = &queue;
+        p.render_worker = &worker;
+        p.tcp = &tcp;
+        p.discovery = &discovery;
+        p.finish_current_job = [this] { ++jobs_done; };
+        p.server_address = [] { return std::string("10.0.0.5"); };
+        return p;
+    }
+};
+
+TEST(Lifecycle, RunsTheOrderAndStopsInReverseGroups) {
+    rig r;
+    server_lifecycle l(r.pieces(), r.shell);
+    EXPECT_EQ(l.run([] { return true; }), 0);
+    EXPECT_EQ(r.j.events,
+              (std::vector<std::string>{"start queue", "create", "start worker", "start tcp",
+                                        "start discovery", "ip 10.0.0.5", "run", "stop tcp",
+                                        "stop discovery", "stop worker", "stop queue"}));
+}
+
+TEST(Lifecycle, RefusedInstanceTouchesNothing) {
+    rig r;
+    server_lifecycle l(r.pieces(), r.shell);
+    EXPECT_EQ(l.run([] { return false; }), 0);
+    EXPECT_EQ(r.j.events,
+              (std::vector<std::string>{"message Zebrix Server is already running"}));
+}
+
+TEST(Lifecycle, PartWayFailedStartStopsWhatStarted) {
+    rig r;
+    r.discovery.succeed = false;
+    server_lifecycle l(r.pieces(), r.shell);
+    r.shell.during_run = [&](std::function<int(int)>& hook) {
+        EXPECT_EQ(hook(hook_query), 0);
+        r.discovery.succeed = true;
+        EXPECT_EQ(hook(hook_toggle), 1);
+        EXPECT_EQ(hook(hook_query), 1);
+        EXPECT_EQ(hook(hook_query), 1);
+        EXPECT_EQ(hook(hook_toggle), 0);
+        EXPECT_EQ(hook(hook_toggle), 1);
+        EXPECT_EQ(hook(hook_job_done), -1);
+        EXPECT_EQ(hook(hook_refresh_address), -1);
+        EXPECT_EQ(hook(42), -1);
+    };
+    l.run([] { return true; });
+    const std::vector<std::string> expected_start = {
+        "start queue", "create", "start worker", "start tcp", "start discovery",
+        "stop tcp", "stop worker", "message Unable to start server"};
+    ASSERT_GE(r.j.events.size(), expected_start.size());
+    EXPECT_EQ(std::vector<std::string>(r.j.events.begin(), r.j.events.begin() + 8), expected_start);
+    EXPECT_EQ(r.jobs_done, 1);
+    EXPECT_EQ(r.j.events.back(), "stop queue");
+}
+
+} // namespace
