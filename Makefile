@@ -5,7 +5,11 @@ BENCH_BUILD ?= build-bench
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all build stage run test test-unit test-asan bench fuzz demo clean bootstrap
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_SHORT_SECONDS ?= 10
+
+.PHONY: all build stage run test test-unit test-asan bench fuzz fuzz-short fuzz-build demo clean bootstrap
 
 all: build
 
@@ -25,7 +29,7 @@ run: build
 	@bash scripts/prepare-run.sh $(BUILD)/stage
 	exec $(BUILD)/stage/Zebrix/ZebHelper/ZebrixServer
 
-test: build test-asan
+test: build test-asan fuzz-short
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
 test-unit: build
@@ -47,5 +51,19 @@ bench: bootstrap
 	cmake --install $(BENCH_BUILD) --prefix $(CURDIR)/$(BENCH_BUILD)/stage >/dev/null
 	bash bench/run-all.sh $(BENCH_BUILD)
 
+$(FUZZ_BUILD)/build.ninja: | bootstrap
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DZS_WERROR=ON -DZS_FUZZ=ON -DZS_WITH_SHELL=OFF -DZS_WITH_TESTS=OFF -DZS_SANITIZE=address,undefined
+
+fuzz-build: bootstrap $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_all
+
+# Each fuzz target for a bounded time; a finding fails the run.
+fuzz: fuzz-build
+	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+fuzz-short: fuzz-build
+	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SHORT_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
