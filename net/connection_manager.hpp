@@ -1,0 +1,26 @@
+#pragma once
+// The list of live connections, so that a stop closes every one of them.
+#include "net/zebsock_connection.hpp"
+
+#include <list>
+#include <memory>
+#include <mutex>
+
+namespace zs::net {
+
+class connection_manager {
+public:
+    std::shared_ptr<zebsock_connection> create(boost::asio::io_context& context,
+                                               const session_factories& factories,
+                                               connection_settings settings);
+    void remove(const zebsock_connection* connection);
+    // Closes every registered connection from outside and empties the list.
+    void stop_all();
+    std::size_t size() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::list<std::shared_ptr<zebsock_connection>> connections_;
+};
+
+} // namespace zs::net

@@ -1,0 +1,51 @@
+#pragma once
+// The TCP service: an acceptor with its own thread, a pool of I/O threads for
+// the connections, and the list of live connections.
+#include "core/lifecycle.hpp"
+#include "net/connection_manager.hpp"
+#include "net/io_service_pool.hpp"
+
+#include <boost/asio/ip/tcp.hpp>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace zs::net {
+
+struct server_settings {
+    std::function<std::uint16_t()> port;  // read at each start; default ZEBRIX_TCP_PORT
+    std::size_t pool_size = 5;
+    connection_settings connection;
+    std::chrono::milliseconds stop_drain{3000};  // bound on the stop's wait for pool threads
+};
+
+class zebsock_server final : public core::service_piece {
+public:
+    explicit zebsock_server(session_factories factories, server_settings settings = {});
+    ~zebsock_server() override;
+
+    // Errors go to standard error as "exception: " + text, and give false.
+    bool start() override;
+    void stop() override;
+    bool started() const { return acceptor_thread_.joinable(); }
+    std::size_t connection_count() const { return manager_.size(); }
+
+private:
+    void start_accept();
+    void handle_accept(const boost::system::error_code& ec);
+    void run_acceptor();
+
+    session_factories factories_;
+    server_settings settings_;
+    boost::asio::io_context acceptor_context_;
+    boost::asio::ip::tcp::acceptor acceptor_;
+    std::thread acceptor_thread_;
+    std::shared_ptr<zebsock_connection> next_;
+    io_service_pool pool_;
+    connection_manager manager_;
+};
+
+} // namespace zs::net

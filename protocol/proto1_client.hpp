@@ -1,0 +1,84 @@
+#pragma once
+// The protocol-1 session: challenge handshake, client-type choice, request
+// loop with the keep-alive watchdog, and the queue of response frames.
+#include "protocol/proto1_interface.hpp"
+#include "protocol/session_base.hpp"
+
+#include <array>
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace zs::protocol {
+
+// Read at use time, so a changed password or name applies to the next session.
+struct proto1_settings {
+    std::function<std::string()> password;
+    std::function<std::string()> identity_text;
+    std::function<std::string()> server_name;
+    proto1_clients clients;
+    std::chrono::milliseconds keepalive_limit{5000};
+    std::chrono::milliseconds close_pause = default_close_pause;
+};
+
+// The factory the TCP service calls for protocol number 1.
+net::session_factory make_proto1_factory(std::shared_ptr<const proto1_settings> settings);
+
+// True when the password check passes for this challenge and answer.
+bool password_accepts(const std::string& password, const std::array<std::uint8_t, 16>& challenge,
+                      const std::array<std::uint8_t, 16>& answer);
+std::array<std::uint8_t, 16> challenge_digest(const std::array<std::uint8_t, 16>& challenge,
+                                              const std::string& password);
+
+class proto1_client final : public session_base, public proto1_session {
+public:
+    proto1_client(std::shared_ptr<net::zebsock_connection> connection,
+                  std::shared_ptr<const proto1_settings> settings);
+    ~proto1_client() override;
+
+    void start() override;
+
+    void send_response(std::shared_ptr<ZebResponse> response) override;
+    void read_request() override;
+    void close_session() override { session_base::close_session(); }
+    void post_close_session() override;
+    void async_write_word(std::int32_t value, std::function<void()> on_written) override;
+
+private:
+    void on_closing() override;
+    void write_word_then(std::int32_t value, void (proto1_client::*next)());
+    void write_text_then(const std::string& text, void (proto1_client::*next)());
+    void send_challenge();
+    void read_answer();
+    void handle_answer();
+    void send_identity();
+    void send_name();
+    void read_client_type();
+    void handle_client_type();
+    void handle_header();
+    void handle_body();
+    void dispatch(std::shared_ptr<ZebRequest> request);
+    void arm_watchdog();
+    void handle_watchdog(const boost::system::error_code& ec, unsigned armed);
+    void queue_frame(std::shared_ptr<const std::vector<std::uint8_t>> frame);
+    void write_next_frame();
+    bool io_failed(const boost::system::error_code& ec);
+
+    std::shared_ptr<const proto1_settings> settings_;
+    std::array<std::uint8_t, 16> challenge_{};
+    std::array<std::uint8_t, 16> answer_{};
+    std::array<std::uint8_t, request_header_size> header_bytes_{};
+    std::array<std::uint8_t, 4> word_{};
+    std::vector<std::uint8_t> body_;
+    std::shared_ptr<ZebRequest> pending_;
+    std::unique_ptr<boost::asio::steady_timer> watchdog_;
+    unsigned keepalive_counter_ = 0;
+    bool watchdog_armed_ = false;
+    std::deque<std::shared_ptr<const std::vector<std::uint8_t>>> frames_;
+    std::unique_ptr<proto1_interface> client_;  // destroyed first (declared last)
+};
+
+} // namespace zs::protocol

@@ -1,0 +1,64 @@
+#pragma once
+// The client objects a protocol-1 session hands the connection to once the
+// client type is known (song client, Zebrix and Orvanta remote control), and
+// what the owning session offers them.
+#include "protocol/zeb_message.hpp"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace zs::protocol {
+
+// The owning protocol-1 session as the client objects see it.
+class proto1_session {
+public:
+    virtual ~proto1_session() = default;
+    // Queues one response frame; callable from any thread. Frames never
+    // interleave; a response after the session closed is dropped.
+    virtual void send_response(std::shared_ptr<ZebResponse> response) = 0;
+    // Issues the read of the next request (the request loop); I/O thread only.
+    virtual void read_request() = 0;
+    // Closes after the 500 ms pause (a timer); I/O thread only.
+    virtual void close_session() = 0;
+    // Runs close_session later on the session's I/O thread; callable from any thread.
+    virtual void post_close_session() = 0;
+    // Writes one word; on_written runs on the I/O thread once it is sent.
+    // A failed write closes the session itself and on_written is not called.
+    virtual void async_write_word(std::int32_t value, std::function<void()> on_written) = 0;
+};
+
+class proto1_interface {
+public:
+    explicit proto1_interface(proto1_session& session) : session_(session) {}
+    virtual ~proto1_interface() = default;
+    proto1_interface(const proto1_interface&) = delete;
+    proto1_interface& operator=(const proto1_interface&) = delete;
+
+    // Called once, on the I/O thread, right after the object is chosen; owns
+    // the client's own opening records and then calls session().read_request().
+    virtual void start() = 0;
+    // Runs synchronously on the I/O thread; true keeps reading, false closes.
+    virtual bool handle_request(std::shared_ptr<ZebRequest> request) = 0;
+
+protected:
+    proto1_session& session() { return session_; }
+
+private:
+    proto1_session& session_;
+};
+
+inline constexpr std::int32_t CLIENT_SONG = 0;
+inline constexpr std::int32_t CLIENT_ZEBRIX_RC = 1;
+inline constexpr std::int32_t CLIENT_ORVANTA_RC = 2;
+
+// Makes the client object of one type for a session.
+using client_factory = std::function<std::unique_ptr<proto1_interface>(proto1_session&)>;
+
+// Registered from core/main.cpp; an empty factory refuses its type as unknown.
+struct proto1_clients {
+    client_factory zebrix_rc;   // RCClient
+    client_factory orvanta_rc;  // OvClient
+};
+
+} // namespace zs::protocol

@@ -1,0 +1,59 @@
+#pragma once
+// What every session (protocol 0 and protocol 1) shares: its reference to the
+// connection, raw reads and writes on it, and the close after a pause.
+//
+// For the protocol-0 session: derive from session_base, start with
+// async_read_exact / async_write_all; handlers run on the connection's I/O
+// thread and are not called once the session is closed; call close_session()
+// to end (it pauses with a timer, never a sleep).
+#include "net/proto_interface.hpp"
+#include "net/zebsock_connection.hpp"
+
+#include <boost/asio/steady_timer.hpp>
+#include <boost/system/error_code.hpp>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace zs::protocol {
+
+inline constexpr std::chrono::milliseconds default_close_pause{500};
+
+class session_base : public net::proto_interface {
+public:
+    session_base(std::shared_ptr<net::zebsock_connection> connection,
+                 std::chrono::milliseconds close_pause = default_close_pause);
+    ~session_base() override;
+
+    void connection_closed() override;
+
+protected:
+    using io_handler = std::function<void(const boost::system::error_code&, std::size_t)>;
+
+    // Reads exactly `size` bytes into `data` (which must outlive the read).
+    void async_read_exact(void* data, std::size_t size, io_handler handler);
+    // Reads whatever arrives, at most `size` bytes.
+    void async_read_some(void* data, std::size_t size, io_handler handler);
+    // Writes the whole buffer; the buffer is kept alive until the write completes.
+    void async_write_all(std::shared_ptr<const std::vector<std::uint8_t>> buffer, io_handler handler);
+    // Sets closed, runs on_closing(), waits the pause on a timer, closes the
+    // connection and drops the reference to it. Idempotent. I/O thread only.
+    void close_session();
+    bool closed() const { return closed_; }
+    net::zebsock_connection* connection() const { return connection_.get(); }
+    // Called once when the session becomes closed (cancel own timers here).
+    virtual void on_closing() {}
+
+private:
+    void handle_close_pause();
+
+    std::shared_ptr<net::zebsock_connection> connection_;
+    boost::asio::steady_timer close_timer_;
+    std::chrono::milliseconds close_pause_;
+    bool closed_ = false;
+};
+
+} // namespace zs::protocol
