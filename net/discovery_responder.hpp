@@ -24,7 +24,7 @@ std::vector<std::uint8_t> build_discovery_reply(const std::uint8_t* request, std
                                                 const std::string& server_name);
 
 struct discovery_settings {
-    std::function<std::uint16_t()> port;  // default ZEBRIX_UDP_PORT
+    std::function<std::uint16_t()> port; // default ZEBRIX_UDP_PORT
     std::function<std::array<std::uint8_t, 16>()> identity;
     std::function<std::string()> server_name;
 };
@@ -49,7 +49,6 @@ private:
     std::thread thread_;
     std::vector<std::uint8_t> receive_;
     std::vector<std::uint8_t> reply_;
-    bool stopping_ = false;  // set before the close, read on the responder thread
 };
 
 } // namespace zs::net

@@ -15,7 +15,7 @@ namespace zs::net {
 class io_service_pool {
 public:
     void create(std::size_t count);
-    void run();  // one thread per context
+    void run(); // one thread per context
     // Waits (at most `limit`) until each context has run what was posted before,
     // then stops the contexts, joins the threads and empties the pool.
     void stop(std::chrono::milliseconds limit);

@@ -22,12 +22,13 @@ public:
     virtual void connection_closed() = 0;
 };
 
-using session_factory = std::function<std::unique_ptr<proto_interface>(std::shared_ptr<zebsock_connection>)>;
+using session_factory =
+    std::function<std::unique_ptr<proto_interface>(std::shared_ptr<zebsock_connection>)>;
 
 // An empty factory refuses its protocol number like an unknown one.
 struct session_factories {
-    session_factory protocol0;  // render-job protocol
-    session_factory protocol1;  // remote-control protocol
+    session_factory protocol0; // render-job protocol
+    session_factory protocol1; // remote-control protocol
 };
 
 } // namespace zs::net

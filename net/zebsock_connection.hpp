@@ -19,7 +19,7 @@ namespace zs::net {
 class connection_manager;
 
 struct connection_settings {
-    std::chrono::milliseconds refusal_pause{500};  // before a refused connection is closed
+    std::chrono::milliseconds refusal_pause{500}; // before a refused connection is closed
 };
 
 class zebsock_connection : public std::enable_shared_from_this<zebsock_connection> {
@@ -49,7 +49,7 @@ private:
     void refuse();
     void handle_refusal_written(const boost::system::error_code& ec);
     void handle_refusal_pause(const boost::system::error_code& ec);
-    bool mark_closing();  // true for the first caller
+    bool mark_closing(); // true for the first caller
 
     boost::asio::ip::tcp::socket socket_;
     boost::asio::steady_timer pause_;
@@ -58,7 +58,7 @@ private:
     connection_settings settings_;
     std::array<std::uint8_t, 8> exchange_{};
     std::unique_ptr<proto_interface> session_;
-    mutable std::mutex mutex_;  // guards the two flags
+    mutable std::mutex mutex_; // guards the two flags
     bool registered_ = true;
     bool closing_ = false;
 };

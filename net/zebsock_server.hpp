@@ -16,10 +16,10 @@
 namespace zs::net {
 
 struct server_settings {
-    std::function<std::uint16_t()> port;  // read at each start; default ZEBRIX_TCP_PORT
+    std::function<std::uint16_t()> port; // read at each start; default ZEBRIX_TCP_PORT
     std::size_t pool_size = 5;
     connection_settings connection;
-    std::chrono::milliseconds stop_drain{3000};  // bound on the stop's wait for pool threads
+    std::chrono::milliseconds stop_drain{3000}; // bound on the stop's wait for pool threads
 };
 
 class zebsock_server final : public core::service_piece {

@@ -10,9 +10,9 @@
 namespace zs::protocol {
 
 // Four-character codes; on the wire (little-endian) the letters appear reversed.
-inline constexpr std::uint32_t ITEM_DATA = 0x64617461;   // 'data'
-inline constexpr std::uint32_t ITEM_FILE = 0x66696c65;   // 'file'
-inline constexpr std::uint32_t ITEM_ERROR = 0x65727220;  // 'err '
+inline constexpr std::uint32_t ITEM_DATA = 0x64617461;  // 'data'
+inline constexpr std::uint32_t ITEM_FILE = 0x66696c65;  // 'file'
+inline constexpr std::uint32_t ITEM_ERROR = 0x65727220; // 'err '
 
 class ZebDataFactory;
 
@@ -42,7 +42,7 @@ public:
     void serialize(std::uint8_t* buffer, std::size_t capacity) const override;
     bool deserialize(const std::uint8_t* bytes, std::size_t available) override;
 
-    std::string data;  // raw bytes
+    std::string data; // raw bytes
 };
 
 class ZebFile final : public ZebDataInterface {
@@ -66,8 +66,8 @@ public:
     // Creates a file through the file factory, appends it and returns it for filling.
     ZebFile* add_file(const std::string& file_name);
 
-    std::vector<std::string> names;               // names a client asks for
-    std::vector<std::unique_ptr<ZebFile>> files;  // files a response carries
+    std::vector<std::string> names;              // names a client asks for
+    std::vector<std::unique_ptr<ZebFile>> files; // files a response carries
 };
 
 class ZebDataFactory {
@@ -108,9 +108,9 @@ inline void put_word(std::uint8_t* at, std::int32_t value) {
     at[3] = static_cast<std::uint8_t>(u >> 24);
 }
 inline std::int32_t get_word(const std::uint8_t* at) {
-    const std::uint32_t u = static_cast<std::uint32_t>(at[0]) | (static_cast<std::uint32_t>(at[1]) << 8) |
-                            (static_cast<std::uint32_t>(at[2]) << 16) |
-                            (static_cast<std::uint32_t>(at[3]) << 24);
+    const std::uint32_t u =
+        static_cast<std::uint32_t>(at[0]) | (static_cast<std::uint32_t>(at[1]) << 8) |
+        (static_cast<std::uint32_t>(at[2]) << 16) | (static_cast<std::uint32_t>(at[3]) << 24);
     return static_cast<std::int32_t>(u);
 }
 

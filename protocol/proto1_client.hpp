@@ -46,6 +46,8 @@ public:
     void close_session() override { session_base::close_session(); }
     void post_close_session() override;
     void async_write_word(std::int32_t value, std::function<void()> on_written) override;
+    // Keeps a read pending and closes when the peer closes (song client).
+    void wait_for_peer_close();
 
 private:
     void on_closing() override;
@@ -63,7 +65,12 @@ private:
     void dispatch(std::shared_ptr<ZebRequest> request);
     void arm_watchdog();
     void handle_watchdog(const boost::system::error_code& ec, unsigned armed);
-    void queue_frame(std::shared_ptr<const std::vector<std::uint8_t>> frame);
+    struct frame {
+        std::shared_ptr<const std::vector<std::uint8_t>> bytes;
+        std::function<void()> on_written;
+    };
+    void queue_frame(frame f);
+    void handle_peer_data(const boost::system::error_code& ec);
     void write_next_frame();
     bool io_failed(const boost::system::error_code& ec);
 
@@ -77,8 +84,11 @@ private:
     std::unique_ptr<boost::asio::steady_timer> watchdog_;
     unsigned keepalive_counter_ = 0;
     bool watchdog_armed_ = false;
-    std::deque<std::shared_ptr<const std::vector<std::uint8_t>>> frames_;
-    std::unique_ptr<proto1_interface> client_;  // destroyed first (declared last)
+    std::deque<frame> frames_;
+    std::array<std::uint8_t, 256> discard_{};
+    std::mutex post_mutex_;                                // guards post_target_
+    std::shared_ptr<net::zebsock_connection> post_target_; // for other threads; null once closed
+    std::unique_ptr<proto1_interface> client_;             // destroyed first (declared last)
 };
 
 } // namespace zs::protocol

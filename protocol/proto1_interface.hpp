@@ -57,8 +57,8 @@ using client_factory = std::function<std::unique_ptr<proto1_interface>(proto1_se
 
 // Registered from core/main.cpp; an empty factory refuses its type as unknown.
 struct proto1_clients {
-    client_factory zebrix_rc;   // RCClient
-    client_factory orvanta_rc;  // OvClient
+    client_factory zebrix_rc;  // RCClient
+    client_factory orvanta_rc; // OvClient
 };
 
 } // namespace zs::protocol

@@ -38,12 +38,15 @@ protected:
     // Reads whatever arrives, at most `size` bytes.
     void async_read_some(void* data, std::size_t size, io_handler handler);
     // Writes the whole buffer; the buffer is kept alive until the write completes.
-    void async_write_all(std::shared_ptr<const std::vector<std::uint8_t>> buffer, io_handler handler);
+    void async_write_all(std::shared_ptr<const std::vector<std::uint8_t>> buffer,
+                         io_handler handler);
     // Sets closed, runs on_closing(), waits the pause on a timer, closes the
     // connection and drops the reference to it. Idempotent. I/O thread only.
     void close_session();
     bool closed() const { return closed_; }
     net::zebsock_connection* connection() const { return connection_.get(); }
+    // A reference that keeps the connection (and so this session) alive.
+    std::shared_ptr<net::zebsock_connection> hold() const { return connection_; }
     // Called once when the session becomes closed (cancel own timers here).
     virtual void on_closing() {}
 

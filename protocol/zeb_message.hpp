@@ -19,12 +19,12 @@
 
 namespace zs::protocol {
 
-inline constexpr std::int32_t MSG_EVENT = 1;      // response kind: event sent on the server's own
-inline constexpr std::int32_t MSG_RESPONSE = 2;   // response kind: answer to a request
-inline constexpr std::int32_t MSG_REQUEST = 2;    // request kind: for the client object
-inline constexpr std::int32_t MSG_KEEPALIVE = 3;  // request kind: keep-alive
+inline constexpr std::int32_t MSG_EVENT = 1;     // response kind: event sent on the server's own
+inline constexpr std::int32_t MSG_RESPONSE = 2;  // response kind: answer to a request
+inline constexpr std::int32_t MSG_REQUEST = 2;   // request kind: for the client object
+inline constexpr std::int32_t MSG_KEEPALIVE = 3; // request kind: keep-alive
 
-inline constexpr std::int32_t max_body_length = 16777216;  // 16 MiB
+inline constexpr std::int32_t max_body_length = 16777216; // 16 MiB
 inline constexpr std::size_t request_header_size = 28;
 inline constexpr std::size_t response_header_size = 24;
 
@@ -37,7 +37,7 @@ struct REQUEST_HEADER {
     std::int32_t param2 = 0;
     std::int32_t body_length = 0;
 
-    static REQUEST_HEADER from_bytes(const std::uint8_t* bytes);  // 28 bytes
+    static REQUEST_HEADER from_bytes(const std::uint8_t* bytes); // 28 bytes
     std::array<std::uint8_t, request_header_size> to_bytes() const;
 };
 
@@ -49,7 +49,7 @@ struct RESPONSE_HEADER {
     std::int32_t value = 0;
     std::int32_t body_length = 0;
 
-    static RESPONSE_HEADER from_bytes(const std::uint8_t* bytes);  // 24 bytes
+    static RESPONSE_HEADER from_bytes(const std::uint8_t* bytes); // 24 bytes
     std::array<std::uint8_t, response_header_size> to_bytes() const;
 };
 
@@ -63,8 +63,8 @@ class item_list {
 public:
     // Creates an empty payload of the code's kind, appends it, returns it.
     ZebDataInterface* add_item(std::uint32_t type_code);
-    ZebRawData* add_data(std::uint32_t type_code, std::string bytes);  // any code but ITEM_FILE
-    ZebFileList* add_file_list();                                      // an ITEM_FILE item
+    ZebRawData* add_data(std::uint32_t type_code, std::string bytes); // any code but ITEM_FILE
+    ZebFileList* add_file_list();                                     // an ITEM_FILE item
     // The first item with that code, or null.
     ZebDataInterface* find_item(std::uint32_t type_code) const;
     const ZebRawData* find_data(std::uint32_t type_code) const;
@@ -74,7 +74,7 @@ public:
     bool empty() const { return items_.empty(); }
     // 0 without items, else 4 + sum of (4 + payload size).
     std::size_t body_length() const;
-    void write_body(std::uint8_t* at) const;  // exactly body_length() bytes
+    void write_body(std::uint8_t* at) const; // exactly body_length() bytes
     // Parses a request body; on failure the items read so far stay.
     bool parse_body(const std::uint8_t* body, std::size_t length);
 
@@ -93,7 +93,7 @@ struct ZebResponse : item_list {
     std::int32_t status = 0;
     std::int32_t value = 0;
 
-    RESPONSE_HEADER header() const;  // with body_length filled in
+    RESPONSE_HEADER header() const; // with body_length filled in
     // The whole frame: 24-byte header, then the body, in one buffer.
     std::vector<std::uint8_t> serialize() const;
 };

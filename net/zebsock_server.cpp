@@ -1,0 +1,98 @@
+#include "net/zebsock_server.hpp"
+
+#include "platform/env.hpp"
+#include "platform/trace.hpp"
+
+#include <boost/asio/post.hpp>
+
+#include <cstdio>
+#include <exception>
+#include <string>
+
+namespace zs::net {
+
+zebsock_server::zebsock_server(session_factories factories, server_settings settings)
+    : factories_(std::move(factories)), settings_(std::move(settings)),
+      acceptor_(acceptor_context_) {
+    if (!settings_.port) {
+        settings_.port = [] { return platform::tcp_port(); };
+    }
+}
+
+zebsock_server::~zebsock_server() {
+    stop();
+}
+
+bool zebsock_server::start() {
+    if (started()) {
+        return true;
+    }
+    pool_.create(settings_.pool_size);
+    try {
+        next_ = manager_.create(pool_.next(), factories_, settings_.connection);
+        using boost::asio::ip::tcp;
+        tcp::resolver resolver(acceptor_context_);
+        const tcp::endpoint endpoint =
+            *resolver.resolve("0.0.0.0", std::to_string(settings_.port())).begin();
+        acceptor_.open(endpoint.protocol());
+        acceptor_.set_option(tcp::acceptor::reuse_address(true));
+        acceptor_.bind(endpoint);
+        acceptor_.listen(boost::asio::socket_base::max_listen_connections);
+        start_accept();
+        acceptor_thread_ = std::thread([this] { run_acceptor(); });
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "exception: %s\n", e.what());
+        std::fflush(stderr);
+        // Unlike a half-made start, nothing of this attempt stays behind.
+        boost::system::error_code ignored;
+        acceptor_.close(ignored);
+        next_.reset();
+        manager_.stop_all();
+        pool_.stop(settings_.stop_drain);
+        acceptor_context_.restart();
+        return false;
+    }
+    return true;
+}
+
+void zebsock_server::start_accept() {
+    acceptor_.async_accept(next_->socket(),
+                           [this](const boost::system::error_code& ec) { handle_accept(ec); });
+}
+
+void zebsock_server::handle_accept(const boost::system::error_code& ec) {
+    if (ec) {
+        platform::trace("accept failed: %s", ec.message().c_str());
+        return;
+    }
+    boost::system::error_code ignored;
+    next_->socket().set_option(boost::asio::socket_base::keep_alive(true), ignored);
+    auto accepted = next_;
+    boost::asio::post(accepted->executor(), [accepted] { accepted->start(); });
+    next_ = manager_.create(pool_.next(), factories_, settings_.connection);
+    start_accept();
+}
+
+void zebsock_server::run_acceptor() {
+    pool_.run();
+    acceptor_context_.run();
+    next_.reset();
+    manager_.stop_all();
+    pool_.stop(settings_.stop_drain);
+}
+
+void zebsock_server::stop() {
+    if (!started()) {
+        return;
+    }
+    acceptor_context_.stop();
+    acceptor_thread_.join();
+    boost::system::error_code ignored;
+    acceptor_.close(ignored);
+    acceptor_context_.restart();
+    // The accept the close cancelled must not run on the next start.
+    acceptor_context_.poll();
+    acceptor_context_.restart();
+}
+
+} // namespace zs::net

@@ -1,0 +1,321 @@
+#include "protocol/proto1_client.hpp"
+
+#include "core/config_store.hpp"
+#include "protocol/song_client.hpp"
+
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+
+namespace zs::protocol {
+
+namespace {
+
+std::shared_ptr<const std::vector<std::uint8_t>> word_buffer(std::int32_t value) {
+    auto bytes = std::make_shared<std::vector<std::uint8_t>>(4);
+    put_word(bytes->data(), value);
+    return bytes;
+}
+
+} // namespace
+
+std::array<std::uint8_t, 16> challenge_digest(const std::array<std::uint8_t, 16>& challenge,
+                                              const std::string& password) {
+    const std::string key = password.substr(0, password.find('\0'));
+    std::vector<std::uint8_t> input(challenge.begin(), challenge.end());
+    input.insert(input.end(), key.begin(), key.end());
+    std::array<std::uint8_t, 16> digest{};
+    unsigned int size = 0;
+    EVP_Digest(input.data(), input.size(), digest.data(), &size, EVP_md5(), nullptr);
+    return digest;
+}
+
+bool password_accepts(const std::string& password, const std::array<std::uint8_t, 16>& challenge,
+                      const std::array<std::uint8_t, 16>& answer) {
+    if (password == core::default_password) {
+        return true; // the factory password switches the check off
+    }
+    const auto digest = challenge_digest(challenge, password);
+    return CRYPTO_memcmp(digest.data(), answer.data(), digest.size()) == 0;
+}
+
+net::session_factory make_proto1_factory(std::shared_ptr<const proto1_settings> settings) {
+    return [settings](std::shared_ptr<net::zebsock_connection> connection)
+               -> std::unique_ptr<net::proto_interface> {
+        return std::make_unique<proto1_client>(std::move(connection), settings);
+    };
+}
+
+proto1_client::proto1_client(std::shared_ptr<net::zebsock_connection> connection,
+                             std::shared_ptr<const proto1_settings> settings)
+    : session_base(connection, settings->close_pause), settings_(std::move(settings)),
+      post_target_(std::move(connection)) {}
+
+proto1_client::~proto1_client() = default;
+
+bool proto1_client::io_failed(const boost::system::error_code& ec) {
+    if (!ec) {
+        return false;
+    }
+    // A reset or broken connection frees what the session holds; a cancelled
+    // operation belongs to a close already under way.
+    if (ec != boost::asio::error::operation_aborted) {
+        close_session();
+    }
+    return true;
+}
+
+void proto1_client::write_word_then(std::int32_t value, void (proto1_client::*next)()) {
+    async_write_all(word_buffer(value),
+                    [this, next](const boost::system::error_code& ec, std::size_t) {
+                        if (!io_failed(ec)) {
+                            (this->*next)();
+                        }
+                    });
+}
+
+void proto1_client::write_text_then(const std::string& text, void (proto1_client::*next)()) {
+    auto bytes = std::make_shared<std::vector<std::uint8_t>>(4 + text.size());
+    put_word(bytes->data(), static_cast<std::int32_t>(text.size()));
+    std::copy(text.begin(), text.end(), bytes->begin() + 4);
+    async_write_all(bytes, [this, next](const boost::system::error_code& ec, std::size_t) {
+        if (!io_failed(ec)) {
+            (this->*next)();
+        }
+    });
+}
+
+void proto1_client::start() {
+    write_word_then(1, &proto1_client::send_challenge);
+}
+
+void proto1_client::send_challenge() {
+    // A challenge from a cryptographic source never repeats, so a recorded
+    // answer cannot be replayed.
+    if (RAND_bytes(challenge_.data(), static_cast<int>(challenge_.size())) != 1) {
+        close_session();
+        return;
+    }
+    auto bytes = std::make_shared<std::vector<std::uint8_t>>(challenge_.begin(), challenge_.end());
+    async_write_all(bytes, [this](const boost::system::error_code& ec, std::size_t) {
+        if (!io_failed(ec)) {
+            read_answer();
+        }
+    });
+}
+
+void proto1_client::read_answer() {
+    async_read_exact(answer_.data(), answer_.size(),
+                     [this](const boost::system::error_code& ec, std::size_t) {
+                         if (!io_failed(ec)) {
+                             handle_answer();
+                         }
+                     });
+}
+
+void proto1_client::handle_answer() {
+    if (password_accepts(settings_->password(), challenge_, answer_)) {
+        write_word_then(1, &proto1_client::send_identity);
+    } else {
+        write_word_then(0, &proto1_client::close_session);
+    }
+}
+
+void proto1_client::send_identity() {
+    write_text_then(settings_->identity_text(), &proto1_client::send_name);
+}
+
+void proto1_client::send_name() {
+    const std::string name = settings_->server_name();
+    write_text_then(name.substr(0, name.find('\0')), &proto1_client::read_client_type);
+}
+
+void proto1_client::read_client_type() {
+    async_read_exact(word_.data(), word_.size(),
+                     [this](const boost::system::error_code& ec, std::size_t) {
+                         if (!io_failed(ec)) {
+                             handle_client_type();
+                         }
+                     });
+}
+
+void proto1_client::handle_client_type() {
+    const std::int32_t type = get_word(word_.data());
+    const client_factory* factory = nullptr;
+    if (type == CLIENT_ZEBRIX_RC && settings_->clients.zebrix_rc) {
+        factory = &settings_->clients.zebrix_rc;
+    } else if (type == CLIENT_ORVANTA_RC && settings_->clients.orvanta_rc) {
+        factory = &settings_->clients.orvanta_rc;
+    }
+    if (type == CLIENT_SONG) {
+        client_ = std::make_unique<SongClient>(*this);
+    } else if (factory != nullptr) {
+        client_ = (*factory)(*this);
+    }
+    if (!client_) {
+        write_word_then(0, &proto1_client::close_session);
+        return;
+    }
+    watchdog_ = std::make_unique<boost::asio::steady_timer>(connection()->executor());
+    client_->start();
+}
+
+void proto1_client::read_request() {
+    async_read_exact(header_bytes_.data(), header_bytes_.size(),
+                     [this](const boost::system::error_code& ec, std::size_t) {
+                         if (!io_failed(ec)) {
+                             handle_header();
+                         }
+                     });
+}
+
+void proto1_client::handle_header() {
+    pending_ = std::make_shared<ZebRequest>();
+    pending_->header = REQUEST_HEADER::from_bytes(header_bytes_.data());
+    const std::int32_t length = pending_->header.body_length;
+    if (length < 0 || length > max_body_length) {
+        close_session();
+        return;
+    }
+    if (length == 0) {
+        dispatch(std::move(pending_));
+        return;
+    }
+    body_.resize(static_cast<std::size_t>(length));
+    async_read_exact(body_.data(), body_.size(),
+                     [this](const boost::system::error_code& ec, std::size_t) {
+                         if (!io_failed(ec)) {
+                             handle_body();
+                         }
+                     });
+}
+
+void proto1_client::handle_body() {
+    const bool valid = pending_->parse_body(body_.data(), body_.size());
+    std::vector<std::uint8_t>().swap(body_); // a 16 MiB body is not kept around
+    if (!valid) {
+        pending_.reset();
+        close_session();
+        return;
+    }
+    dispatch(std::move(pending_));
+}
+
+void proto1_client::dispatch(std::shared_ptr<ZebRequest> request) {
+    if (request->header.kind == MSG_KEEPALIVE) {
+        arm_watchdog();
+        read_request();
+        return;
+    }
+    if (request->header.kind != MSG_REQUEST) {
+        read_request();
+        return;
+    }
+    const bool keep = client_->handle_request(std::move(request));
+    if (closed()) {
+        return; // closed from inside the request
+    }
+    // The watchdog is served on this thread only after the request returned;
+    // a long command is not the client's silence, so the wait starts afresh.
+    if (watchdog_armed_) {
+        arm_watchdog();
+    }
+    if (keep) {
+        read_request();
+    } else {
+        close_session();
+    }
+}
+
+void proto1_client::arm_watchdog() {
+    watchdog_armed_ = true;
+    const unsigned armed = ++keepalive_counter_;
+    watchdog_->expires_after(settings_->keepalive_limit);
+    watchdog_->async_wait([this, armed, hold = hold()](const boost::system::error_code& ec) {
+        handle_watchdog(ec, armed);
+    });
+}
+
+void proto1_client::handle_watchdog(const boost::system::error_code& ec, unsigned armed) {
+    if (ec || closed() || armed != keepalive_counter_) {
+        return;
+    }
+    close_session();
+}
+
+void proto1_client::send_response(std::shared_ptr<ZebResponse> response) {
+    if (!response) {
+        return;
+    }
+    auto bytes = std::make_shared<const std::vector<std::uint8_t>>(response->serialize());
+    std::lock_guard lock(post_mutex_);
+    if (!post_target_) {
+        return; // closed: dropped without touching the connection
+    }
+    post_target_->post_if_open([this, hold = post_target_, bytes] {
+        if (!closed()) {
+            queue_frame({bytes, nullptr});
+        }
+    });
+}
+
+void proto1_client::async_write_word(std::int32_t value, std::function<void()> on_written) {
+    queue_frame({word_buffer(value), std::move(on_written)});
+}
+
+void proto1_client::post_close_session() {
+    std::lock_guard lock(post_mutex_);
+    if (post_target_) {
+        post_target_->post_if_open([this, hold = post_target_] { close_session(); });
+    }
+}
+
+void proto1_client::queue_frame(frame f) {
+    if (closed()) {
+        return;
+    }
+    frames_.push_back(std::move(f));
+    if (frames_.size() == 1) {
+        write_next_frame();
+    }
+}
+
+void proto1_client::write_next_frame() {
+    async_write_all(frames_.front().bytes,
+                    [this](const boost::system::error_code& ec, std::size_t) {
+                        if (io_failed(ec)) {
+                            return;
+                        }
+                        auto done = std::move(frames_.front().on_written);
+                        frames_.pop_front();
+                        if (!frames_.empty()) {
+                            write_next_frame();
+                        }
+                        if (done) {
+                            done();
+                        }
+                    });
+}
+
+void proto1_client::wait_for_peer_close() {
+    async_read_some(
+        discard_.data(), discard_.size(),
+        [this](const boost::system::error_code& ec, std::size_t) { handle_peer_data(ec); });
+}
+
+void proto1_client::handle_peer_data(const boost::system::error_code& ec) {
+    if (!io_failed(ec)) {
+        wait_for_peer_close(); // whatever a song client sends is not read as requests
+    }
+}
+
+void proto1_client::on_closing() {
+    if (watchdog_) {
+        watchdog_->cancel();
+    }
+    frames_.clear();
+    std::lock_guard lock(post_mutex_);
+    post_target_.reset();
+}
+
+} // namespace zs::protocol

@@ -1,0 +1,89 @@
+#include "protocol/session_base.hpp"
+
+#include <boost/asio/read.hpp>
+#include <boost/asio/write.hpp>
+
+namespace zs::protocol {
+
+session_base::session_base(std::shared_ptr<net::zebsock_connection> connection,
+                           std::chrono::milliseconds close_pause)
+    : connection_(std::move(connection)), close_timer_(connection_->executor()),
+      close_pause_(close_pause) {}
+
+session_base::~session_base() = default;
+
+void session_base::connection_closed() {
+    if (!closed_) {
+        closed_ = true;
+        on_closing();
+    }
+    close_timer_.cancel();
+    connection_.reset();
+}
+
+void session_base::async_read_exact(void* data, std::size_t size, io_handler handler) {
+    if (closed_ || !connection_) {
+        return;
+    }
+    // Each pending operation holds the connection, which owns this session.
+    auto hold = connection_;
+    boost::asio::async_read(
+        connection_->socket(), boost::asio::buffer(data, size),
+        [this, hold, h = std::move(handler)](const boost::system::error_code& ec, std::size_t n) {
+            if (!closed_) {
+                h(ec, n);
+            }
+        });
+}
+
+void session_base::async_read_some(void* data, std::size_t size, io_handler handler) {
+    if (closed_ || !connection_) {
+        return;
+    }
+    auto hold = connection_;
+    connection_->socket().async_read_some(
+        boost::asio::buffer(data, size),
+        [this, hold, h = std::move(handler)](const boost::system::error_code& ec, std::size_t n) {
+            if (!closed_) {
+                h(ec, n);
+            }
+        });
+}
+
+void session_base::async_write_all(std::shared_ptr<const std::vector<std::uint8_t>> buffer,
+                                   io_handler handler) {
+    if (closed_ || !connection_) {
+        return;
+    }
+    auto hold = connection_;
+    boost::asio::async_write(connection_->socket(), boost::asio::buffer(*buffer),
+                             [this, hold, buffer, h = std::move(handler)](
+                                 const boost::system::error_code& ec, std::size_t n) {
+                                 if (!closed_) {
+                                     h(ec, n);
+                                 }
+                             });
+}
+
+void session_base::close_session() {
+    if (closed_ || !connection_) {
+        return;
+    }
+    closed_ = true;
+    on_closing();
+    // The pause runs on a timer, so the I/O thread keeps serving others.
+    auto hold = connection_;
+    close_timer_.expires_after(close_pause_);
+    close_timer_.async_wait(
+        [this, hold](const boost::system::error_code&) { handle_close_pause(); });
+}
+
+void session_base::handle_close_pause() {
+    if (!connection_) {
+        return; // closed from outside meanwhile
+    }
+    auto hold = std::move(connection_);
+    hold->close();
+}
+
+} // namespace zs::protocol
