@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace zs::platform {
 
-using window_handle = std::int32_t;  // 1 to 2147483647; 0 is "no window"
+using window_handle = std::int32_t; // 1 to 2147483647; 0 is "no window"
 
 struct window_info {
     window_handle handle = 0;
@@ -33,5 +34,36 @@ std::int64_t send_message(window_handle window, std::uint32_t message, std::int6
 // True when the frame was written.
 bool post_message(window_handle window, std::uint32_t message, std::int64_t wparam,
                   std::int64_t lparam);
+
+// As send_message, but tells "not delivered or no answer" (nullopt) from a result of 0.
+std::optional<std::int64_t> try_send_message(const std::string& desktop_folder,
+                                             window_handle window, std::uint32_t message,
+                                             std::int64_t wparam, std::int64_t lparam,
+                                             std::chrono::milliseconds timeout);
+bool post_message(const std::string& desktop_folder, window_handle window, std::uint32_t message,
+                  std::int64_t wparam, std::int64_t lparam);
+
+// One message as it crosses the desktop: 24 bytes, all little-endian.
+inline constexpr std::uint32_t frame_sent = 1;
+inline constexpr std::uint32_t frame_posted = 2;
+inline constexpr std::size_t frame_size = 24;
+inline constexpr std::size_t answer_size = 8;
+
+struct window_message {
+    bool sent = true; // false: posted, nobody waits for the result
+    std::uint32_t message = 0;
+    std::int64_t wparam = 0;
+    std::int64_t lparam = 0;
+};
+
+// Registration of a window owned by this process (used by desktop_window):
+// takes a free handle, opens its listening socket and publishes it topmost.
+struct registered_window {
+    window_handle handle = 0; // 0: registration failed
+    int listen_fd = -1;
+};
+registered_window register_window(const std::string& desktop_folder, const std::string& class_name,
+                                  const std::string& title);
+void unregister_window(const std::string& desktop_folder, window_handle window);
 
 } // namespace zs::platform

@@ -1,0 +1,298 @@
+#include "platform/desktop.hpp"
+
+#include "platform/desktop_socket.hpp"
+#include "platform/env.hpp"
+#include "platform/instance_lock.hpp"
+#include "platform/process.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <random>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace zs::platform {
+
+namespace {
+
+using namespace desktop_io;
+
+struct window_entry {
+    window_info info;
+    long long z = 0;
+    bool complete = false; // false while its owner is still registering it
+};
+
+bool parse_number(const std::string& text, long long& out) {
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return !text.empty() && ec == std::errc() && end == text.data() + text.size();
+}
+
+std::string read_small_file(const std::string& path) {
+    std::string text;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return text;
+    }
+    char buffer[1024];
+    ssize_t n = 0;
+    while ((n = ::read(fd, buffer, sizeof buffer)) > 0 && text.size() < 65536) {
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return text;
+}
+
+bool parse_entry(const std::string& text, window_entry& e) {
+    bool have_pid = false;
+    bool have_class = false;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        const std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        const auto eq = line.find('=');
+        if (eq == std::string::npos) {
+            continue;
+        }
+        const std::string key = line.substr(0, eq);
+        const std::string value = line.substr(eq + 1);
+        long long n = 0;
+        if (key == "pid" && parse_number(value, n) && n > 0) {
+            e.info.pid = static_cast<int>(n);
+            have_pid = true;
+        } else if (key == "class") {
+            e.info.class_name = value;
+            have_class = true;
+        } else if (key == "title") {
+            e.info.title = value;
+        } else if (key == "z" && parse_number(value, n)) {
+            e.z = n;
+        }
+    }
+    e.complete = have_class;
+    return have_pid;
+}
+
+bool handle_of(const std::string& name, window_handle& out) {
+    if (name.size() <= 4 || name.compare(name.size() - 4, 4, ".win") != 0) {
+        return false;
+    }
+    long long n = 0;
+    if (!parse_number(name.substr(0, name.size() - 4), n) || n < 1 || n > 2147483647) {
+        return false;
+    }
+    out = static_cast<window_handle>(n);
+    return true;
+}
+
+void remove_entry(const std::string& folder, window_handle h) {
+    ::unlink(window_socket(folder, h).c_str());
+    ::unlink(window_file(folder, h).c_str());
+}
+
+// Every parseable entry; stale ones (process gone) are removed on the way.
+std::vector<window_entry> scan(const std::string& folder) {
+    std::vector<window_entry> out;
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return out;
+    }
+    std::vector<window_handle> handles;
+    while (dirent* d = ::readdir(dir)) {
+        window_handle h = 0;
+        if (handle_of(d->d_name, h)) {
+            handles.push_back(h);
+        }
+    }
+    ::closedir(dir);
+    for (window_handle h : handles) {
+        window_entry e;
+        e.info.handle = h;
+        if (!parse_entry(read_small_file(window_file(folder, h)), e)) {
+            continue; // just created, its pid line not yet written
+        }
+        if (!process_runs(static_cast<process_id>(e.info.pid))) {
+            remove_entry(folder, h);
+            continue;
+        }
+        out.push_back(std::move(e));
+    }
+    std::sort(out.begin(), out.end(), [](const window_entry& a, const window_entry& b) {
+        return a.z != b.z ? a.z > b.z : a.info.handle > b.info.handle;
+    });
+    return out;
+}
+
+std::string clean_line(std::string text) {
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    std::replace(text.begin(), text.end(), '\r', ' ');
+    return text;
+}
+
+bool write_fd(int fd, const std::string& text) {
+    return ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+}
+
+// The descriptor of a freshly reserved "<h>.win", or -1.
+int reserve_handle(const std::string& folder, window_handle& h) {
+    std::random_device seed;
+    std::mt19937 gen(seed());
+    std::uniform_int_distribution<window_handle> pick(1, 2147483647);
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        h = pick(gen);
+        const int fd =
+            ::open(window_file(folder, h).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            return fd;
+        }
+        if (errno != EEXIST) {
+            return -1;
+        }
+    }
+    return -1;
+}
+
+int listen_on(const std::string& path) {
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (path.size() >= sizeof addr.sun_path) {
+        return -1;
+    }
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    ::unlink(path.c_str());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        return -1;
+    }
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(fd, 128) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+deadline after(std::chrono::milliseconds timeout) {
+    return std::chrono::steady_clock::now() + timeout;
+}
+
+} // namespace
+
+std::vector<window_info> enumerate_windows() {
+    return enumerate_windows(desktop_dir());
+}
+
+std::vector<window_info> enumerate_windows(const std::string& desktop_folder) {
+    std::vector<window_info> out;
+    for (auto& e : scan(desktop_folder)) {
+        if (e.complete) {
+            out.push_back(std::move(e.info));
+        }
+    }
+    return out;
+}
+
+std::optional<std::int64_t> try_send_message(const std::string& desktop_folder,
+                                             window_handle window, std::uint32_t message,
+                                             std::int64_t wparam, std::int64_t lparam,
+                                             std::chrono::milliseconds timeout) {
+    const deadline until = after(timeout);
+    unique_fd fd(connect_window(desktop_folder, window, until));
+    if (fd.get() < 0) {
+        return std::nullopt;
+    }
+    const auto frame = encode_frame({true, message, wparam, lparam});
+    unsigned char answer[answer_size];
+    if (!write_all(fd.get(), frame.data(), frame.size(), until) ||
+        !read_all(fd.get(), answer, sizeof answer, until)) {
+        return std::nullopt;
+    }
+    return decode_answer(answer);
+}
+
+std::int64_t send_message(window_handle window, std::uint32_t message, std::int64_t wparam,
+                          std::int64_t lparam) {
+    return send_message(window, message, wparam, lparam, send_timeout());
+}
+
+std::int64_t send_message(window_handle window, std::uint32_t message, std::int64_t wparam,
+                          std::int64_t lparam, std::chrono::milliseconds timeout) {
+    return try_send_message(desktop_dir(), window, message, wparam, lparam, timeout).value_or(0);
+}
+
+bool post_message(window_handle window, std::uint32_t message, std::int64_t wparam,
+                  std::int64_t lparam) {
+    return post_message(desktop_dir(), window, message, wparam, lparam);
+}
+
+bool post_message(const std::string& desktop_folder, window_handle window, std::uint32_t message,
+                  std::int64_t wparam, std::int64_t lparam) {
+    const deadline until = after(send_timeout());
+    unique_fd fd(connect_window(desktop_folder, window, until));
+    if (fd.get() < 0) {
+        return false;
+    }
+    const auto frame = encode_frame({false, message, wparam, lparam});
+    return write_all(fd.get(), frame.data(), frame.size(), until);
+}
+
+registered_window register_window(const std::string& desktop_folder, const std::string& class_name,
+                                  const std::string& title) {
+    registered_window r;
+    if (!ensure_desktop_folder(desktop_folder)) {
+        return r;
+    }
+    window_handle h = 0;
+    const int reserved = reserve_handle(desktop_folder, h);
+    if (reserved < 0) {
+        return r;
+    }
+    // The pid goes in at once, so a crash before publication leaves a stale entry.
+    const std::string pid_line = "pid=" + std::to_string(::getpid()) + "\n";
+    const bool ok = write_fd(reserved, pid_line);
+    ::close(reserved);
+    const int fd = ok ? listen_on(window_socket(desktop_folder, h)) : -1;
+    if (fd < 0) {
+        remove_entry(desktop_folder, h);
+        return r;
+    }
+    long long z = 0;
+    for (const auto& e : scan(desktop_folder)) {
+        z = std::max(z, e.z);
+    }
+    const std::string text = pid_line + "class=" + clean_line(class_name) + "\n" +
+                             "title=" + clean_line(title) + "\n" + "z=" + std::to_string(z + 1) +
+                             "\n";
+    const std::string temp = window_file(desktop_folder, h) + ".tmp";
+    const int t = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const bool written = t >= 0 && write_fd(t, text);
+    if (t >= 0) {
+        ::close(t);
+    }
+    if (!written || ::rename(temp.c_str(), window_file(desktop_folder, h).c_str()) != 0) {
+        ::unlink(temp.c_str());
+        ::close(fd);
+        remove_entry(desktop_folder, h);
+        return r;
+    }
+    r.handle = h;
+    r.listen_fd = fd;
+    return r;
+}
+
+void unregister_window(const std::string& desktop_folder, window_handle window) {
+    if (window > 0) {
+        remove_entry(desktop_folder, window);
+    }
+}
+
+} // namespace zs::platform

@@ -1,0 +1,81 @@
+#pragma once
+// A top-level window of this process on the desktop. A listener thread
+// accepts messages; the window procedure runs for each one, one at a time in
+// arrival order, on the owner's thread (through the dispatcher), and a sent
+// message is answered with its result after the procedure returned.
+#include "platform/desktop.hpp"
+#include "platform/env.hpp"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace zs::platform {
+
+class desktop_window {
+public:
+    using procedure = std::function<std::int64_t(const window_message&)>;
+    using dispatcher = std::function<void(std::function<void()>)>;
+    struct answer_at_once_t {};
+    static constexpr answer_at_once_t answer_at_once{};
+
+    // The procedure runs on the owner's thread: dispatch must run the work it
+    // is given there, in the order given.
+    desktop_window(const std::string& class_name, const std::string& title, procedure proc,
+                   dispatcher dispatch, const std::string& desktop_folder = desktop_dir());
+    // The procedure runs on the listener thread and its result is the answer;
+    // it must return at once and queue any real work to its owner itself.
+    desktop_window(answer_at_once_t, const std::string& class_name, const std::string& title,
+                   procedure proc, const std::string& desktop_folder = desktop_dir());
+    ~desktop_window(); // unregisters; queued messages are dropped unanswered
+    desktop_window(const desktop_window&) = delete;
+    desktop_window& operator=(const desktop_window&) = delete;
+
+    bool valid() const { return handle_ != 0; }
+    window_handle handle() const { return handle_; }
+
+    // How long the listener waits for a connected sender's frame.
+    static constexpr std::chrono::milliseconds frame_wait{2000};
+
+private:
+    struct shared_state;
+    void start(const std::string& class_name, const std::string& title);
+    void listen_loop();
+    void handle_connection(int fd);
+
+    std::string folder_;
+    std::shared_ptr<shared_state> state_;
+    dispatcher dispatch_; // empty in answer-at-once mode
+    window_handle handle_ = 0;
+    int listen_fd_ = -1;
+    int wake_[2] = {-1, -1};
+    std::thread listener_;
+};
+
+// A plain owner-thread loop for programs without an event loop of their own.
+class message_loop {
+public:
+    void post(std::function<void()> work);
+    // Runs queued work until stop(); each wait for work is bounded.
+    void run();
+    void stop();
+    // Runs what is queued, waiting at most limit for the first item; the count run.
+    std::size_t run_for(std::chrono::milliseconds limit);
+    desktop_window::dispatcher dispatcher() {
+        return [this](std::function<void()> work) { post(std::move(work)); };
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<std::function<void()>> queue_;
+    bool stopped_ = false;
+};
+
+} // namespace zs::platform
