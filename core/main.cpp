@@ -11,6 +11,10 @@
 #include "platform/exe_path.hpp"
 #include "platform/files.hpp"
 #include "platform/instance_lock.hpp"
+#if HAVE_ZS_NET && HAVE_ZS_PROTOCOL
+#include "platform/fd_limit.hpp"
+#include "protocol/network_service.hpp"
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -70,6 +74,12 @@ int main(int argc, char** argv) {
 
     core::lifecycle_pieces pieces;
     pieces.server_address = [] { return core::server_ip_text(); };
+#if HAVE_ZS_NET && HAVE_ZS_PROTOCOL
+    platform::raise_open_file_limit();  // one descriptor per client connection
+    protocol::network_service network(config);
+    pieces.tcp = &network.tcp();
+    pieces.discovery = &network.discovery();
+#endif
 
     core::server_lifecycle lifecycle(pieces, *shell);
     platform::instance_lock instance;

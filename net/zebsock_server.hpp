@@ -30,6 +30,8 @@ public:
     // Errors go to standard error as "exception: " + text, and give false.
     bool start() override;
     void stop() override;
+    // Only while stopped (connections refer to the factories).
+    void set_factories(session_factories factories) { factories_ = std::move(factories); }
     bool started() const { return acceptor_thread_.joinable(); }
     std::size_t connection_count() const { return manager_.size(); }
 
