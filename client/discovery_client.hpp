@@ -1,0 +1,23 @@
+#pragma once
+// Sends a discovery datagram and collects the servers that answer.
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zs::client {
+
+struct discovered_server {
+    std::string address;  // sender of the reply
+    std::string identity; // UUID text
+    std::string name;
+};
+
+std::vector<std::uint8_t> discovery_request(); // the 116-byte request
+// Parses one reply datagram; false when it is not a discovery reply.
+bool parse_discovery_reply(const std::uint8_t* data, std::size_t size, discovered_server& out);
+// Sends one request to host:port and gathers replies for `listen`.
+std::vector<discovered_server> discover(const std::string& host, std::uint16_t port,
+                                        std::chrono::milliseconds listen);
+
+} // namespace zs::client
