@@ -1,0 +1,234 @@
+// Every command pattern against a scripted program writing real files.
+#include "platform/files.hpp"
+#include "tests/support/temp_folder.hpp"
+#include "zebrix/command_set.hpp"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+using namespace zs::zebrix;
+using zs::protocol::ITEM_DATA;
+using zs::protocol::ITEM_ERROR;
+using zs::protocol::ZebRequest;
+using zs::protocol::ZebResponse;
+
+namespace {
+
+struct scripted_program final : zebw_target {
+    struct call {
+        std::int64_t wparam;
+        std::int64_t lparam;
+        bool operator==(const call&) const = default;
+    };
+    std::vector<call> calls;
+    std::function<std::int32_t(std::int64_t, std::int64_t)> reply = [](auto, auto) { return 1; };
+
+    std::int32_t send_command(std::int32_t first, std::int32_t code, std::int32_t second) override {
+        return send_raw(static_cast<std::int64_t>(static_cast<std::uint32_t>(first) << 16 |
+                                                  (static_cast<std::uint32_t>(code) & 0xFFFF)),
+                        second);
+    }
+    std::int32_t send_raw(std::int64_t wparam, std::int64_t lparam) override {
+        calls.push_back({wparam, lparam});
+        return reply(wparam, lparam);
+    }
+};
+
+struct ZebrixCommands : ::testing::Test {
+    zs::test::temp_folder helper{"cmd"};
+    scripted_program program;
+    command_set commands{program, helper.path()};
+
+    void put(const std::string& name, const std::string& content) {
+        ASSERT_TRUE(zs::platform::write_file(helper / name, content));
+    }
+    bool exists(const std::string& name) { return zs::platform::file_exists(helper / name); }
+    static ZebRequest request(int command, int first = 0, int second = 0) {
+        ZebRequest r;
+        r.header.request_id = 41;
+        r.header.action = 1;
+        r.header.command = command;
+        r.header.param1 = first;
+        r.header.param2 = second;
+        return r;
+    }
+    static std::string data(const ZebResponse& r) {
+        auto* d = r.find_data(ITEM_DATA);
+        return d ? d->data : "<none>";
+    }
+    static void expect_error(const ZebResponse& r, int code, int detail, const std::string& text) {
+        EXPECT_EQ(r.request_id, 41);
+        EXPECT_EQ(r.action, 0);
+        EXPECT_EQ(r.status, code);
+        EXPECT_EQ(r.value, detail);
+        auto* e = r.find_data(ITEM_ERROR);
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->data, text);
+    }
+};
+
+} // namespace
+
+TEST_F(ZebrixCommands, SongListWritesInputChecksOutputAndConsumesTheList) {
+    program.reply = [this](std::int64_t, std::int64_t) {
+        put("zeboutput.txt", "error=0\r\n");
+        put("songlist.txt", "one\r\ntwo\r\n");
+        return 1;
+    };
+    auto req = request(1, 5, 6);
+    req.add_data(ITEM_DATA, "list\n");
+    auto r = commands.execute(req);
+    EXPECT_EQ(std::tie(r->kind, r->request_id, r->action, r->status, r->value),
+              std::make_tuple(zs::protocol::MSG_RESPONSE, 41, 1, 1, 0));
+    EXPECT_EQ(data(*r), "one\r\ntwo\r\n");
+    EXPECT_EQ(program.calls, (std::vector<scripted_program::call>{{1, 0}})); // (0, 1, 0) always
+    std::string input;
+    zs::platform::read_file(helper / "zebinput.txt", input);
+    EXPECT_EQ(input, "Mode=Remote\r\nWParam=1\r\nLParam=0\r\nlist\r\n");
+    EXPECT_FALSE(exists("songlist.txt"));
+
+    // Without text no input file is written; the list is still fetched.
+    zs::platform::remove_file(helper / "zebinput.txt");
+    r = commands.execute(request(1));
+    EXPECT_EQ(r->status, 1);
+    EXPECT_FALSE(exists("zebinput.txt"));
+}
+
+TEST_F(ZebrixCommands, SongListFailures) {
+    program.reply = [](auto, auto) { return 0; };
+    expect_error(*commands.execute(request(1)), 4, 0, "Can't write input");
+
+    program.reply = [this](auto, auto) {
+        put("zeboutput.txt", "Error=3\r\nZebInputErrorString=No songs\r\n");
+        return 1;
+    };
+    expect_error(*commands.execute(request(1)), 4, 3, "No songs");
+
+    program.reply = [this](auto, auto) {
+        put("zeboutput.txt", "error=0\r\n");
+        return 1;
+    };
+    expect_error(*commands.execute(request(1)), 2, 0, "Unable to get song list");
+
+    // An input file that cannot be written ends the command before any message.
+    scripted_program other;
+    command_set broken(other, helper / "missing/");
+    auto req = request(1);
+    req.add_data(ITEM_DATA, "x");
+    expect_error(*broken.execute(req), 1, 0, "Can't write input");
+    EXPECT_TRUE(other.calls.empty());
+}
+
+TEST_F(ZebrixCommands, SongTextReturnsOutputAndOnlyPlainRequestedFiles) {
+    put("outside.txt", "secret");
+    program.reply = [this](auto, auto) {
+        put("zeboutput.txt", "the song text");
+        put("song.txt", "song body");
+        return 1;
+    };
+    auto req = request(2, 3, 7);
+    req.add_data(ITEM_DATA, "Name=x");
+    auto* wanted = req.add_file_list();
+    wanted->names = {"song.txt",
+                     "absent.txt",
+                     "../ZebHelper/outside.txt",
+                     "/etc/hostname",
+                     "sub\\outside.txt",
+                     "C:outside.txt",
+                     ".."};
+    auto r = commands.execute(req);
+    EXPECT_EQ(r->status, 1);
+    EXPECT_EQ(data(*r), "the song text");
+    EXPECT_EQ(program.calls, (std::vector<scripted_program::call>{{(3 << 16) | 2, 7}}));
+    std::string input;
+    zs::platform::read_file(helper / "zebinput.txt", input);
+    EXPECT_EQ(input, "Mode=Remote\r\nWParam=2\r\nLParam=3\r\nName=x");
+    auto* files = r->find_file_list();
+    ASSERT_NE(files, nullptr);
+    ASSERT_EQ(files->files.size(), 1u);
+    EXPECT_EQ(files->files[0]->name, "song.txt");
+    EXPECT_EQ(files->files[0]->content, "song body");
+    EXPECT_FALSE(exists("song.txt"));
+    EXPECT_FALSE(exists("zeboutput.txt"));
+    EXPECT_TRUE(exists("outside.txt"));
+
+    program.reply = [](auto, auto) { return 1; }; // no output written
+    expect_error(*commands.execute(request(3)), 2, 0, "Can't read output");
+    program.reply = [](auto, auto) { return -1; };
+    expect_error(*commands.execute(request(3)), 4, -1, TEXT_NOT_RUNNING);
+}
+
+TEST(PlainName, RejectsEverythingThatLeavesTheFolder) {
+    for (const char* ok : {"song.txt", "a b.sty", "x..y"}) {
+        EXPECT_EQ(is_plain_name(ok), std::string(ok) != "x..y") << ok;
+    }
+    for (const char* bad : {"", ".", "..", "a/b", "a\\b", "/abs", "C:x", "..\\x"}) {
+        EXPECT_FALSE(is_plain_name(bad)) << bad;
+    }
+}
+
+TEST_F(ZebrixCommands, SimpleAndRawCodes) {
+    for (int code : {4, 5, 6, 9, 10, 17, 22, 14, 21}) {
+        SCOPED_TRACE(code);
+        program.calls.clear();
+        program.reply = [](auto, auto) { return 1; };
+        auto r = commands.execute(request(code, 2, 9));
+        EXPECT_EQ(std::tie(r->action, r->status, r->value), std::make_tuple(1, 1, 0));
+        EXPECT_TRUE(r->empty());
+        EXPECT_EQ(program.calls, (std::vector<scripted_program::call>{{(2 << 16) + code, 9}}));
+        program.reply = [](auto, auto) { return 6; };
+        const bool raw = code == 14 || code == 21;
+        expect_error(*commands.execute(request(code)), 4, 6,
+                     raw ? TEXT_NOT_IMPLEMENTED : TEXT_NOT_RUNNING);
+    }
+    for (int code : {0, 7, 8, 11, 15, 16, 18, 19, 20, 23, -1}) {
+        program.calls.clear();
+        expect_error(*commands.execute(request(code)), 3, 0, "Unknown command");
+        EXPECT_TRUE(program.calls.empty()) << code;
+    }
+}
+
+TEST_F(ZebrixCommands, SectionNamesDefaultTableOrProgramFile) {
+    program.reply = [](std::int64_t w, auto) { return w == 15 ? 0 : 1; };
+    auto r = commands.execute(request(12));
+    EXPECT_EQ(std::tie(r->action, r->status, r->value), std::make_tuple(1, 0, 0));
+    EXPECT_EQ(data(*r), "SectionName=1,Start (Play)\nSectionName=2,Intro\n"
+                        "SectionName=3,First Chorus\nSectionName=4,Middle Chorus\n"
+                        "SectionName=5,Last Chorus\nSectionName=6,End\nSectionName=7,\n"
+                        "SectionName=8,\nSectionName=9,\nSectionName=10,\n");
+    EXPECT_EQ(program.calls.size(), 1u); // no 12 sent
+
+    program.calls.clear();
+    program.reply = [this](auto, auto) {
+        put("zeboutput.txt", "error=0\r\n");
+        put("SectionNames.txt", "sectionname=1,Go\r\nSectionName=2,Stop\r\n");
+        return 1;
+    };
+    r = commands.execute(request(12));
+    EXPECT_EQ(std::tie(r->action, r->status, r->value), std::make_tuple(1, 1, 0));
+    EXPECT_EQ(data(*r), "sectionname=1,Go\nsectionname=2,Stop\n");
+    EXPECT_EQ(program.calls, (std::vector<scripted_program::call>{{15, 0}, {12, 0}}));
+    EXPECT_TRUE(exists("SectionNames.txt")); // read, not consumed
+
+    program.reply = [](std::int64_t w, auto) { return w == 15 ? -1 : 3; };
+    expect_error(*commands.execute(request(12)), 4, 3, TEXT_NOT_RUNNING);
+}
+
+TEST_F(ZebrixCommands, TrackValuesNineMessagesOrStopAtFailure) {
+    program.reply = [](auto, std::int64_t track) { return static_cast<std::int32_t>(50 + track); };
+    auto r = commands.execute(request(13, 1));
+    EXPECT_EQ(std::tie(r->action, r->status, r->value), std::make_tuple(1, 0, 0));
+    EXPECT_EQ(data(*r), "Audio=58\nBass=50\nDrums=51\nGuitar=53\nMelody=55\nPiano=52\n"
+                        "Soloist=56\nStrings=54\nThru=57\n");
+    ASSERT_EQ(program.calls.size(), 9u);
+    for (std::int64_t i = 0; i < 9; ++i) {
+        EXPECT_EQ(program.calls[i], (scripted_program::call{(1 << 16) + 13, i}));
+    }
+
+    program.calls.clear();
+    program.reply = [](auto, std::int64_t track) { return track == 2 ? 9999 : -1; };
+    expect_error(*commands.execute(request(13)), 4, 9999, TEXT_NOT_RUNNING);
+    EXPECT_EQ(program.calls.size(), 3u); // Bass, Drums, Piano
+}

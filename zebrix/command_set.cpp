@@ -1,0 +1,224 @@
+#include "zebrix/command_set.hpp"
+
+#include "zebrix/file_exchange.hpp"
+#include "zebrix/program_interface.hpp"
+
+#include <array>
+#include <utility>
+
+namespace zs::zebrix {
+
+using protocol::ITEM_DATA;
+using protocol::ITEM_ERROR;
+using protocol::ZebRequest;
+using protocol::ZebResponse;
+
+namespace {
+
+constexpr std::array<std::pair<int, const char*>, 9> track_table = {{
+    {0, "Bass"},
+    {1, "Drums"},
+    {2, "Piano"},
+    {3, "Guitar"},
+    {4, "Strings"},
+    {5, "Melody"},
+    {6, "Soloist"},
+    {7, "Thru"},
+    {8, "Audio"},
+}};
+
+constexpr std::array<const char*, 10> default_sections = {"1,Start (Play)",
+                                                          "2,Intro",
+                                                          "3,First Chorus",
+                                                          "4,Middle Chorus",
+                                                          "5,Last Chorus",
+                                                          "6,End",
+                                                          "7,",
+                                                          "8,",
+                                                          "9,",
+                                                          "10,"};
+
+} // namespace
+
+std::shared_ptr<ZebResponse> make_reply(std::int32_t request_id, std::int32_t action,
+                                        std::int32_t status, std::int32_t value) {
+    auto reply = std::make_shared<ZebResponse>();
+    reply->kind = protocol::MSG_RESPONSE;
+    reply->request_id = request_id;
+    reply->action = action;
+    reply->status = status;
+    reply->value = value;
+    return reply;
+}
+
+std::shared_ptr<ZebResponse> make_error_reply(std::int32_t request_id, int code, int detail,
+                                              const std::string& text) {
+    auto reply = make_reply(request_id, 0, code, detail);
+    reply->add_data(ITEM_ERROR, text);
+    return reply;
+}
+
+bool is_plain_name(const std::string& name) {
+    if (name.empty() || name == "." || name.find("..") != std::string::npos) {
+        return false;
+    }
+    for (char c : name) {
+        if (c == '/' || c == '\\' || c == ':' || c == '\0') {
+            return false;
+        }
+    }
+    return true;
+}
+
+command_set::command_set(zebw_target& program, std::string helper_dir)
+    : program_(program), helper_dir_(std::move(helper_dir)) {}
+
+std::shared_ptr<ZebResponse> command_set::execute(const ZebRequest& request) {
+    switch (request.header.command) {
+    case 1:
+        return song_list(request);
+    case 2:
+    case 3:
+        return song_text(request);
+    case 4:
+    case 5:
+    case 6:
+    case 9:
+    case 10:
+    case 17:
+    case 22:
+        return simple(request, false);
+    case 12:
+        return section_names(request);
+    case 13:
+        return track_values(request);
+    case 14:
+    case 21:
+        return simple(request, true);
+    default:
+        return make_error_reply(request.header.request_id, ERR_UNKNOWN, 0, TEXT_UNKNOWN_COMMAND);
+    }
+}
+
+bool command_set::write_input(const ZebRequest& request, int wparam, int lparam, reply_ptr& reply) {
+    const protocol::ZebRawData* text = request.find_data(ITEM_DATA);
+    if (text == nullptr) {
+        return true; // nothing to hand over; the command goes on
+    }
+    if (!write_input_file(helper_dir_ + ZEBW_INPUT_FILE, wparam, lparam, text->data)) {
+        reply = make_error_reply(request.header.request_id, ERR_INPUT, 0, TEXT_CANT_WRITE_INPUT);
+        return false;
+    }
+    return true;
+}
+
+bool command_set::output_failed(std::int32_t request_id, reply_ptr& reply) {
+    return check_output_error(helper_dir_ + ZEBW_OUTPUT_FILE, ERR_PROGRAM,
+                              [&](int code, int detail, const std::string& text) {
+                                  reply = make_error_reply(request_id, code, detail, text);
+                              });
+}
+
+command_set::reply_ptr command_set::song_list(const ZebRequest& request) {
+    const auto id = request.header.request_id;
+    reply_ptr reply;
+    if (!write_input(request, 1, 0, reply)) {
+        return reply;
+    }
+    const std::int32_t result = program_.send_command(0, 1, 0);
+    if (result != 1) {
+        return make_error_reply(id, ERR_PROGRAM, result, TEXT_CANT_WRITE_INPUT);
+    }
+    if (output_failed(id, reply)) {
+        return reply;
+    }
+    std::string list;
+    if (!read_and_remove_file(helper_dir_ + ZEBW_SONG_LIST_FILE, list)) {
+        return make_error_reply(id, ERR_OUTPUT, 0, TEXT_NO_SONG_LIST);
+    }
+    reply = make_reply(id, 1, 1, 0);
+    reply->add_data(ITEM_DATA, std::move(list));
+    return reply;
+}
+
+command_set::reply_ptr command_set::song_text(const ZebRequest& request) {
+    const auto& h = request.header;
+    reply_ptr reply;
+    if (!write_input(request, h.command, h.param1, reply)) {
+        return reply;
+    }
+    const std::int32_t result = program_.send_command(h.param1, h.command, h.param2);
+    if (result != 1) {
+        return make_error_reply(h.request_id, ERR_PROGRAM, result, TEXT_NOT_RUNNING);
+    }
+    std::string output;
+    if (!read_and_remove_file(helper_dir_ + ZEBW_OUTPUT_FILE, output)) {
+        return make_error_reply(h.request_id, ERR_OUTPUT, 0, TEXT_CANT_READ_OUTPUT);
+    }
+    reply = make_reply(h.request_id, 1, 1, 0);
+    reply->add_data(ITEM_DATA, std::move(output));
+    if (const protocol::ZebFileList* wanted = request.find_file_list()) {
+        protocol::ZebFileList* files = reply->add_file_list();
+        for (const auto& name : wanted->names) {
+            std::string content;
+            if (is_plain_name(name) && read_and_remove_file(helper_dir_ + name, content)) {
+                files->add_file(name)->content = std::move(content);
+            }
+        }
+    }
+    return reply;
+}
+
+command_set::reply_ptr command_set::section_names(const ZebRequest& request) {
+    const auto id = request.header.request_id;
+    key_value_store store;
+    reply_ptr reply;
+    if (program_.send_command(0, ZEBW_CMD_SECTIONS_SUPPORTED, 0) == 0) {
+        for (const char* value : default_sections) {
+            add_key_value(store, "SectionName", value);
+        }
+        reply = make_reply(id, 1, 0, 0);
+    } else {
+        const std::int32_t result = program_.send_command(0, 12, 0);
+        if (result != 1) {
+            return make_error_reply(id, ERR_PROGRAM, result, TEXT_NOT_RUNNING);
+        }
+        if (output_failed(id, reply)) {
+            return reply;
+        }
+        read_key_value_file(helper_dir_ + ZEBW_SECTION_NAMES_FILE, store);
+        reply = make_reply(id, 1, 1, 0);
+    }
+    reply->add_data(ITEM_DATA, serialize_key_values(store));
+    return reply;
+}
+
+command_set::reply_ptr command_set::track_values(const ZebRequest& request) {
+    const auto id = request.header.request_id;
+    const std::int64_t wparam = zebw_command_wparam(request.header.param1, ZEBW_CMD_TRACK_VALUE);
+    key_value_store store;
+    for (const auto& [code, name] : track_table) {
+        const std::int32_t result = program_.send_raw(wparam, code);
+        if (result == ZEBW_TRACK_VALUE_FAILED) {
+            return make_error_reply(id, ERR_PROGRAM, result, TEXT_NOT_RUNNING);
+        }
+        add_key_value(store, name, std::to_string(result));
+    }
+    auto reply = make_reply(id, 1, 0, 0);
+    reply->add_data(ITEM_DATA, serialize_key_values(store));
+    return reply;
+}
+
+command_set::reply_ptr command_set::simple(const ZebRequest& request, bool raw) {
+    const auto& h = request.header;
+    const std::int32_t result =
+        raw ? program_.send_raw(zebw_command_wparam(h.param1, h.command), h.param2)
+            : program_.send_command(h.param1, h.command, h.param2);
+    if (result != 1) {
+        return make_error_reply(h.request_id, ERR_PROGRAM, result,
+                                raw ? TEXT_NOT_IMPLEMENTED : TEXT_NOT_RUNNING);
+    }
+    return make_reply(h.request_id, 1, 1, 0);
+}
+
+} // namespace zs::zebrix

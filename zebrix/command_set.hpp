@@ -1,0 +1,62 @@
+#pragma once
+// The remote-control commands of zebw.exe: each client command code follows
+// one of a few fixed patterns (send and report; hand over text and return
+// the program's files; answer from a series of replies).
+#include "protocol/zeb_message.hpp"
+#include "zebrix/zebw_driver.hpp"
+
+#include <memory>
+#include <string>
+
+namespace zs::zebrix {
+
+// Reply texts the client sees.
+inline constexpr char TEXT_NOT_RUNNING[] = "zebw.exe is not fully running yet, or there is an open "
+                                           "dialog box in zebw.exe preventing responses";
+inline constexpr char TEXT_CANT_WRITE_INPUT[] = "Can't write input";
+inline constexpr char TEXT_CANT_READ_OUTPUT[] = "Can't read output";
+inline constexpr char TEXT_NO_SONG_LIST[] = "Unable to get song list";
+inline constexpr char TEXT_UNKNOWN_COMMAND[] = "Unknown command";
+inline constexpr char TEXT_NOT_IMPLEMENTED[] = "Function is not implemented yet";
+
+// Error codes of replies.
+inline constexpr int ERR_INPUT = 1;
+inline constexpr int ERR_OUTPUT = 2;
+inline constexpr int ERR_UNKNOWN = 3;
+inline constexpr int ERR_PROGRAM = 4;
+
+// (0, code, detail) with one ITEM_ERROR item holding the text.
+std::shared_ptr<protocol::ZebResponse> make_error_reply(std::int32_t request_id, int code,
+                                                        int detail, const std::string& text);
+// (action, status, value) without items.
+std::shared_ptr<protocol::ZebResponse> make_reply(std::int32_t request_id, std::int32_t action,
+                                                  std::int32_t status, std::int32_t value);
+
+// A name a client may ask for: no separator of any platform, no "..", no
+// drive, not empty. Anything else could reach (and delete) files elsewhere.
+bool is_plain_name(const std::string& name);
+
+class command_set {
+public:
+    // helper_dir ends in "/": the input, output and result files live there.
+    command_set(zebw_target& program, std::string helper_dir);
+
+    // Carries out one command (action 1) and gives its one reply.
+    std::shared_ptr<protocol::ZebResponse> execute(const protocol::ZebRequest& request);
+
+private:
+    using reply_ptr = std::shared_ptr<protocol::ZebResponse>;
+    // False after an error reply was made (in `reply`).
+    bool write_input(const protocol::ZebRequest& request, int wparam, int lparam, reply_ptr& reply);
+    bool output_failed(std::int32_t request_id, reply_ptr& reply);
+    reply_ptr song_list(const protocol::ZebRequest& request);
+    reply_ptr song_text(const protocol::ZebRequest& request);
+    reply_ptr section_names(const protocol::ZebRequest& request);
+    reply_ptr track_values(const protocol::ZebRequest& request);
+    reply_ptr simple(const protocol::ZebRequest& request, bool raw);
+
+    zebw_target& program_;
+    const std::string helper_dir_;
+};
+
+} // namespace zs::zebrix

@@ -1,0 +1,51 @@
+#pragma once
+// At most one remote-control client drives zebw.exe at a time. The
+// controller holds that client's reply sink, runs its commands one at a time
+// under the command lock and turns the program's notifications into events.
+#include "protocol/zeb_message.hpp"
+#include "zebrix/command_set.hpp"
+#include "zebrix/zebw_driver.hpp"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+namespace zs::zebrix {
+
+// Where the attached client's replies and events go.
+class zebw_rc_interface {
+public:
+    virtual ~zebw_rc_interface() = default;
+    virtual void send_response(std::shared_ptr<protocol::ZebResponse> response) = 0;
+};
+
+class zebrix_controller {
+public:
+    // The driver is released when the client detaches; the commands run against it.
+    zebrix_controller(ZEBW& driver, command_set& commands);
+
+    // False, and nothing changes, while another sink is attached. Otherwise
+    // stores the sink and starts the program in the background.
+    bool attach_client(zebw_rc_interface* sink);
+    // Frees the controller (only for the sink that holds it) and releases the program.
+    void detach_client(zebw_rc_interface* sink);
+    // An event with the next event id for the attached client; dropped (the
+    // id still advances) when none is attached.
+    void forward_event(std::int64_t wparam, std::int64_t lparam);
+    // By the request's action: 0 empty reply and false (the session ends),
+    // 1 the command, anything else "Unknown command".
+    bool execute_request(const protocol::ZebRequest& request);
+
+    bool attached();
+
+private:
+    void deliver(std::shared_ptr<protocol::ZebResponse> response);
+
+    ZEBW& driver_;
+    command_set& commands_;
+    std::mutex command_lock_; // always taken before the driver's own lock
+    zebw_rc_interface* sink_ = nullptr;
+    std::int32_t event_counter_ = 0;
+};
+
+} // namespace zs::zebrix
