@@ -3,6 +3,7 @@
 #include "core/config_store.hpp"
 #include "core/headless_shell.hpp"
 #include "core/lifecycle.hpp"
+#include "core/main_window.hpp"
 #include "core/path_layout.hpp"
 #include "core/server_address.hpp"
 #include "core/strings.hpp"
@@ -18,6 +19,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -72,6 +74,14 @@ int main(int argc, char** argv) {
 
     auto shell = std::make_unique<core::headless_shell>();
 
+    // The programs' notification target. Drivers take main_window_handle and
+    // add their hooks to window.events() before the instance check creates it.
+    core::main_window window(*shell, {});
+    const std::function<platform::window_handle()> main_window_handle = [&window] {
+        return window.handle();
+    };
+    (void)main_window_handle;
+
     core::lifecycle_pieces pieces;
     pieces.server_address = [] { return core::server_ip_text(); };
 #if HAVE_ZS_NET && HAVE_ZS_PROTOCOL
@@ -82,7 +92,20 @@ int main(int argc, char** argv) {
 #endif
 
     core::server_lifecycle lifecycle(pieces, *shell);
+    window.events().render_done = [&lifecycle] {
+        lifecycle.server_command_hook(core::hook_job_done);
+    };
     platform::instance_lock instance;
     const std::string desktop = platform::desktop_dir();
-    return lifecycle.run([&] { return instance.acquire(desktop); });
+    return lifecycle.run([&] {
+        if (!instance.acquire(desktop)) {
+            return false;
+        }
+        // Only the instance that runs shows a window to the programs.
+        if (!window.create(desktop)) {
+            std::fprintf(stderr, "ZebrixServer: cannot register the main window on %s\n",
+                         desktop.c_str());
+        }
+        return true;
+    });
 }
