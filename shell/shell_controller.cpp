@@ -1,0 +1,213 @@
+#include "shell/shell_controller.hpp"
+
+#include "core/lifecycle.hpp"
+#include "core/strings.hpp"
+#include "shell/about_dialog.hpp"
+#include "shell/options_window.hpp"
+#include "shell/server_window.hpp"
+#include "shell/skin_button.hpp"
+#include "shell/tray.hpp"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace zs::shell {
+
+namespace {
+constexpr unsigned str_caption = 0, str_server_ip = 1, str_description = 2, str_stop = 3,
+                   str_options = 4, str_start = 12;
+QString text_of(unsigned index) {
+    return QString::fromStdU16String(core::get_string(index));
+}
+} // namespace
+
+shell_controller::shell_controller(core::config_store& config, shell_settings settings)
+    : config_(config), settings_(std::move(settings)), skin_(skin::make()) {}
+
+shell_controller::~shell_controller() {
+    delete options_.data();
+    delete about_.data();
+}
+
+void shell_controller::create(std::function<int(int)> hook) {
+    if (window_) {
+        return;
+    }
+    hook_ = std::move(hook);
+    QApplication::setWindowIcon(skin_.window_icon);
+
+    window_ = std::make_unique<server_window>(skin_);
+    window_->setWindowIcon(skin_.window_icon);
+    window_->set_title(text_of(str_caption));
+    window_->set_options_label(text_of(str_options));
+    connect(window_.get(), &server_window::start_stop_clicked, this, &shell_controller::start_stop);
+    connect(window_.get(), &server_window::hide_clicked, this, &shell_controller::toggle_visible);
+    connect(window_.get(), &server_window::minimize_requested, this,
+            &shell_controller::hide_to_tray);
+    connect(window_.get(), &server_window::options_clicked, this, &shell_controller::open_options);
+    connect(window_.get(), &server_window::about_requested, this, &shell_controller::show_about);
+
+    tray_ = std::make_unique<tray>(skin_.running_icon, skin_.stopped_icon, settings_.tray_poll);
+    connect(tray_.get(), &tray::menu_opening, this, &shell_controller::relabel_menu);
+    connect(tray_.get(), &tray::left_clicked, this, &shell_controller::toggle_visible);
+    connect(tray_->start_stop_action(), &QAction::triggered, this, &shell_controller::start_stop);
+    connect(tray_->show_hide_action(), &QAction::triggered, this,
+            &shell_controller::toggle_visible);
+    connect(tray_->about_action(), &QAction::triggered, this, &shell_controller::show_about);
+    connect(tray_->exit_action(), &QAction::triggered, this, &shell_controller::close);
+    tray_->add(text_of(str_caption));
+
+    hidden_ = true;
+    rebuild_status();
+    refresh_running_state();
+}
+
+options_window* shell_controller::options() const {
+    return options_.data();
+}
+about_dialog* shell_controller::about() const {
+    return about_.data();
+}
+
+bool shell_controller::running() const {
+    return hook_ && hook_(core::hook_query) == 1;
+}
+
+void shell_controller::set_ip_text(const std::string& text) {
+    ip_text_ = QString::fromStdString(text);
+    rebuild_status();
+}
+
+void shell_controller::rebuild_status() {
+    if (window_) {
+        window_->set_status_text(text_of(str_server_ip) + " " + ip_text_ + "\n" +
+                                 text_of(str_description) + "\n");
+    }
+}
+
+void shell_controller::refresh_running_state() {
+    if (!window_) {
+        return;
+    }
+    const bool on = running();
+    tray_->set_running(on);
+    window_->set_running(on, text_of(on ? str_stop : str_start));
+    rebuild_status();
+    relabel_menu();
+}
+
+void shell_controller::relabel_menu() {
+    if (tray_) {
+        tray_->relabel(running(), hidden_);
+    }
+}
+
+void shell_controller::show_message(const QString& text, core::message_icon icon) {
+    if (settings_.message_sink) {
+        settings_.message_sink(text, icon);
+        return;
+    }
+    const QMessageBox::Icon kind = icon == core::message_icon::error     ? QMessageBox::Critical
+                                   : icon == core::message_icon::warning ? QMessageBox::Warning
+                                                                         : QMessageBox::Information;
+    QWidget* owner = window_ && window_->isVisible() ? window_.get() : nullptr;
+    QMessageBox box(kind, text_of(str_caption), text, QMessageBox::Ok, owner);
+    box.setWindowIcon(skin_.window_icon);
+    box.exec();
+}
+
+void shell_controller::start_stop() {
+    if (!hook_ || closed_) {
+        return;
+    }
+    // A failed start reports itself through show_message.
+    hook_(core::hook_toggle);
+    refresh_running_state();
+}
+
+void shell_controller::toggle_visible() {
+    if (!window_ || closed_) {
+        return;
+    }
+    if (hidden_) {
+        if (hook_) {
+            hook_(core::hook_refresh_address);
+        }
+        hidden_ = false;
+        window_->show();
+        window_->raise();
+        window_->activateWindow();
+    } else {
+        hidden_ = true;
+        window_->hide();
+    }
+    relabel_menu();
+}
+
+void shell_controller::hide_to_tray() {
+    // The platform may report one minimize twice; a second toggle would show it again.
+    if (!hidden_) {
+        toggle_visible();
+    }
+}
+
+void shell_controller::open_options() {
+    if (!window_ || closed_ || options_) {
+        return;
+    }
+    options_ = new options_window(skin_, config_);
+    options_->setWindowIcon(skin_.window_icon);
+    options_->move(window_->x() - 106, window_->y() + 17);
+    connect(options_, &options_window::closed, this, &shell_controller::handle_options_closed);
+    window_->setEnabled(false);
+    options_->show();
+    options_->raise();
+    options_->activateWindow();
+}
+
+void shell_controller::handle_options_closed() {
+    if (!window_) {
+        return;
+    }
+    window_->setEnabled(true);
+    if (!hidden_ && !closed_) {
+        window_->raise();
+        window_->activateWindow();
+    }
+}
+
+void shell_controller::show_about() {
+    if (closed_) {
+        return;
+    }
+    if (!about_) {
+        about_ = new about_dialog(skin_.window_icon);
+        about_->setAttribute(Qt::WA_DeleteOnClose);
+        about_->setWindowModality(Qt::ApplicationModal);
+    }
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
+}
+
+void shell_controller::close() {
+    if (closed_) {
+        return;
+    }
+    closed_ = true;
+    if (options_) {
+        options_->close();
+    }
+    if (about_) {
+        about_->close();
+    }
+    if (window_) {
+        window_->hide();
+    }
+    if (tray_) {
+        tray_->remove();
+    }
+    emit exit_requested();
+}
+
+} // namespace zs::shell
