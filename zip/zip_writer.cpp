@@ -1,0 +1,386 @@
+#include "zip/zip_writer.hpp"
+
+#include "platform/files.hpp"
+#include "zip/zip_format.hpp"
+
+#include <zlib.h>
+
+#include <array>
+#include <cstring>
+#include <limits>
+
+namespace zs::zip {
+
+namespace {
+
+constexpr std::size_t chunk_size = 64 * 1024;
+constexpr std::uint64_t max_u32 = std::numeric_limits<std::uint32_t>::max();
+
+constexpr std::uint32_t attr_read_only = 0x01;
+constexpr std::uint32_t attr_hidden = 0x02;
+constexpr std::uint32_t attr_archive = 0x20;
+constexpr std::uint32_t mode_file = 0x8000;
+constexpr std::uint32_t mode_read = 0x0100;
+constexpr std::uint32_t mode_write = 0x0080;
+constexpr std::uint32_t mode_execute = 0x0040;
+
+std::uint32_t read_u32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+// Raw deflate at level 8 with the tuned match parameters.
+class deflater {
+public:
+    bool init() {
+        std::memset(&stream_, 0, sizeof stream_);
+        if (deflateInit2(&stream_, 8, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+            return false;
+        }
+        ready_ = true;
+        return deflateTune(&stream_, 32, 128, 258, 1024) == Z_OK;
+    }
+    ~deflater() {
+        if (ready_) {
+            deflateEnd(&stream_);
+        }
+    }
+    deflater() = default;
+    deflater(const deflater&) = delete;
+    deflater& operator=(const deflater&) = delete;
+
+    // Compresses `size` bytes; appends the output to `out`.
+    bool run(const char* data, std::size_t size, bool finish, std::string& out) {
+        stream_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+        stream_.avail_in = static_cast<uInt>(size);
+        std::array<char, chunk_size> buffer;
+        for (;;) {
+            stream_.next_out = reinterpret_cast<Bytef*>(buffer.data());
+            stream_.avail_out = static_cast<uInt>(buffer.size());
+            const int rc = deflate(&stream_, finish ? Z_FINISH : Z_NO_FLUSH);
+            if (rc == Z_STREAM_ERROR) {
+                return false;
+            }
+            out.append(buffer.data(), buffer.size() - stream_.avail_out);
+            if (finish ? rc == Z_STREAM_END : stream_.avail_out != 0) {
+                return true;
+            }
+        }
+    }
+
+private:
+    z_stream stream_{};
+    bool ready_ = false;
+};
+
+} // namespace
+
+std::string stored_entry_name(const std::string& name, bool folder) {
+    std::string out = name;
+    for (char& c : out) {
+        if (c == '\\') {
+            c = '/';
+        }
+    }
+    if (folder && (out.empty() || out.back() != '/')) {
+        out += '/';
+    }
+    return out;
+}
+
+bool looks_executable(const std::string& path, std::uint64_t size) {
+    std::ifstream in(path, std::ios::binary);
+    unsigned char head[64];
+    if (!in.read(reinterpret_cast<char*>(head), sizeof head) || head[0] != 'M' || head[1] != 'Z') {
+        return false;
+    }
+    const std::uint64_t offset = read_u32(head + 60);
+    if (offset + 52 >= size) {
+        return false;
+    }
+    unsigned char sig[4];
+    in.seekg(static_cast<std::streamoff>(offset));
+    if (!in.read(reinterpret_cast<char*>(sig), sizeof sig)) {
+        return false;
+    }
+    const std::uint32_t v = read_u32(sig);
+    return v == 0x00004550 || v == 0x0000454E || v == 0x0000454C || v == 0x00005A4D;
+}
+
+std::unique_ptr<zip_writer> zip_writer::create(const std::string& path, zip_result& code) {
+    std::unique_ptr<zip_writer> writer(new zip_writer());
+    writer->out_.open(path, std::ios::binary | std::ios::out | std::ios::trunc);
+    if (!writer->out_.is_open()) {
+        code = ZR_NOFILE;
+        return nullptr;
+    }
+    code = ZR_OK;
+    return writer;
+}
+
+zip_writer::~zip_writer() {
+    if (!closed_) {
+        close();
+    }
+}
+
+zip_result zip_writer::check_open() const {
+    if (closed_) {
+        return ZR_ENDED;
+    }
+    return error_ != ZR_OK ? ZR_FAILED : ZR_OK;
+}
+
+zip_result zip_writer::fail(zip_result code) {
+    error_ = code;
+    return code;
+}
+
+zip_result zip_writer::write(const std::string& bytes) {
+    out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out_) {
+        return fail(ZR_WRITE);
+    }
+    written_ += bytes.size();
+    return ZR_OK;
+}
+
+std::string zip_writer::local_header(const entry& e) const {
+    byte_sink s;
+    s.u32(local_header_signature);
+    s.u16(version_needed);
+    s.u16(e.flags);
+    s.u16(e.method);
+    s.u16(e.time);
+    s.u16(e.date);
+    s.u32(e.crc);
+    s.u32(e.compressed);
+    s.u32(e.uncompressed);
+    s.u16(static_cast<std::uint16_t>(e.name.size()));
+    s.u16(local_extra_size);
+    s.text(e.name);
+    s.u16(timestamp_extra_id);
+    s.u16(13);
+    s.bytes.push_back(7);
+    s.u32(e.times[0]);
+    s.u32(e.times[1]);
+    s.u32(e.times[2]);
+    return s.bytes;
+}
+
+zip_result zip_writer::add_folder(const std::string& entry_name) {
+    if (const zip_result rc = check_open(); rc != ZR_OK) {
+        return rc;
+    }
+    entry e;
+    e.name = stored_entry_name(entry_name, true);
+    if (e.name.size() > max_name_bytes || written_ > max_u32) {
+        return fail(ZR_ARGS);
+    }
+    const local_now now = local_time_now();
+    e.time = now.stamp.time;
+    e.date = now.stamp.date;
+    e.times[0] = e.times[1] = e.times[2] = now.unix_time;
+    e.method = method_stored;
+    e.external = folder_attributes;
+    e.offset = static_cast<std::uint32_t>(written_);
+    if (const zip_result rc = write(local_header(e)); rc != ZR_OK) {
+        return rc;
+    }
+    entries_.push_back(std::move(e));
+    return ZR_OK;
+}
+
+zip_result zip_writer::add_file(const std::string& entry_name, const std::string& source_path) {
+    if (const zip_result rc = check_open(); rc != ZR_OK) {
+        return rc;
+    }
+    const platform::file_info info = platform::stat_path(source_path);
+    std::ifstream source;
+    if (info.exists && !info.is_folder) {
+        source.open(source_path, std::ios::binary);
+    }
+    if (!source.is_open()) {
+        return fail(ZR_NOFILE);
+    }
+    entry e;
+    e.name = stored_entry_name(entry_name, false);
+    if (e.name.empty() || e.name.size() > max_name_bytes || info.size > max_u32 ||
+        written_ > max_u32) {
+        return fail(ZR_ARGS);
+    }
+    const dos_stamp stamp = dos_stamp_utc(info.modified);
+    e.time = stamp.time;
+    e.date = stamp.date;
+    e.times[0] = static_cast<std::uint32_t>(info.modified);
+    e.times[1] = static_cast<std::uint32_t>(info.accessed);
+    e.times[2] = static_cast<std::uint32_t>(info.created);
+    e.method = is_stored_extension(e.name) ? method_stored : method_deflated;
+    e.flags = e.method == method_deflated ? flags_max_compression : 0;
+    // Linux keeps no archive bit; a freshly written file carries it elsewhere.
+    std::uint32_t dos = attr_archive;
+    std::uint32_t mode = mode_file | mode_read;
+    if (info.read_only) {
+        dos |= attr_read_only;
+    } else {
+        mode |= mode_write;
+    }
+    if (info.hidden) {
+        dos |= attr_hidden;
+    }
+    if (looks_executable(source_path, info.size)) {
+        mode |= mode_execute;
+    }
+    e.external = (mode << 16) | dos;
+    e.offset = static_cast<std::uint32_t>(written_);
+    if (const zip_result rc = write(local_header(e)); rc != ZR_OK) {
+        return rc;
+    }
+    if (const zip_result rc = write_data(source, e); rc != ZR_OK) {
+        return rc;
+    }
+    if (const zip_result rc = rewrite_local_header(e); rc != ZR_OK) {
+        return rc;
+    }
+    entries_.push_back(std::move(e));
+    return ZR_OK;
+}
+
+zip_result zip_writer::write_data(std::ifstream& source, entry& e) {
+    deflater z;
+    const bool deflate_data = e.method == method_deflated;
+    if (deflate_data && !z.init()) {
+        return fail(ZR_FLATE);
+    }
+    std::uint64_t in_total = 0;
+    std::uint64_t out_total = 0;
+    uLong crc = crc32(0L, Z_NULL, 0);
+    std::string buffer(chunk_size, '\0');
+    std::string packed;
+    for (;;) {
+        source.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        const auto got = static_cast<std::size_t>(source.gcount());
+        if (source.bad() || (!source && !source.eof())) {
+            return fail(ZR_READ);
+        }
+        const bool last = source.eof();
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer.data()), static_cast<uInt>(got));
+        in_total += got;
+        packed.clear();
+        if (deflate_data) {
+            if (!z.run(buffer.data(), got, last, packed)) {
+                return fail(ZR_FLATE);
+            }
+        } else {
+            packed.assign(buffer.data(), got);
+        }
+        out_total += packed.size();
+        if (const zip_result rc = write(packed); rc != ZR_OK) {
+            return rc;
+        }
+        if (last) {
+            break;
+        }
+    }
+    if (in_total > max_u32 || out_total > max_u32) {
+        return fail(ZR_MISSIZE);
+    }
+    e.crc = static_cast<std::uint32_t>(crc);
+    e.uncompressed = static_cast<std::uint32_t>(in_total);
+    e.compressed = static_cast<std::uint32_t>(out_total);
+    return ZR_OK;
+}
+
+zip_result zip_writer::rewrite_local_header(const entry& e) {
+    const std::string header = local_header(e);
+    out_.seekp(static_cast<std::streamoff>(e.offset));
+    if (!out_) {
+        return fail(ZR_SEEK);
+    }
+    out_.write(header.data(), static_cast<std::streamsize>(header.size()));
+    if (!out_) {
+        return fail(ZR_WRITE);
+    }
+    out_.seekp(static_cast<std::streamoff>(written_));
+    return out_ ? ZR_OK : fail(ZR_SEEK);
+}
+
+zip_result zip_writer::close() {
+    if (closed_) {
+        return ZR_ENDED;
+    }
+    closed_ = true;
+    byte_sink s;
+    for (const entry& e : entries_) {
+        s.u32(central_header_signature);
+        s.u16(version_made_by);
+        s.u16(version_needed);
+        s.u16(e.flags);
+        s.u16(e.method);
+        s.u16(e.time);
+        s.u16(e.date);
+        s.u32(e.crc);
+        s.u32(e.compressed);
+        s.u32(e.uncompressed);
+        s.u16(static_cast<std::uint16_t>(e.name.size()));
+        s.u16(central_extra_size);
+        s.u16(0); // comment
+        s.u16(0); // disk
+        s.u16(0); // internal attributes
+        s.u32(e.external);
+        s.u32(e.offset);
+        s.text(e.name);
+        s.u16(timestamp_extra_id);
+        s.u16(5);
+        s.bytes.push_back(7);
+        s.u32(e.times[0]);
+    }
+    const std::uint64_t directory_offset = written_;
+    const std::uint64_t directory_size = s.bytes.size();
+    const auto count = static_cast<std::uint16_t>(entries_.size());
+    s.u32(end_record_signature);
+    s.u16(0);
+    s.u16(0);
+    s.u16(count);
+    s.u16(count);
+    s.u32(static_cast<std::uint32_t>(directory_size));
+    s.u32(static_cast<std::uint32_t>(directory_offset));
+    s.u16(0);
+    zip_result rc = ZR_OK;
+    if (directory_offset > max_u32 || entries_.size() > 0xFFFF) {
+        rc = ZR_ARGS;
+    } else {
+        out_.write(s.bytes.data(), static_cast<std::streamsize>(s.bytes.size()));
+        out_.flush();
+        rc = out_ ? ZR_OK : ZR_WRITE;
+    }
+    out_.close();
+    if (rc == ZR_OK && out_.fail()) {
+        rc = ZR_WRITE;
+    }
+    return rc;
+}
+
+std::unique_ptr<zip_writer> create_zip(const std::string& path, zip_result* code) {
+    zip_result rc = ZR_OK;
+    auto writer = zip_writer::create(path, rc);
+    if (code != nullptr) {
+        *code = rc;
+    }
+    return writer;
+}
+
+zip_result zip_add_file(zip_writer& writer, const std::string& entry_name,
+                        const std::string& source_path) {
+    return writer.add_file(entry_name, source_path);
+}
+
+zip_result zip_add_folder(zip_writer& writer, const std::string& entry_name) {
+    return writer.add_folder(entry_name);
+}
+
+zip_result close_zip(std::unique_ptr<zip_writer> writer) {
+    return writer ? writer->close() : ZR_ARGS;
+}
+
+} // namespace zs::zip
