@@ -12,9 +12,18 @@
 #include "platform/exe_path.hpp"
 #include "platform/files.hpp"
 #include "platform/instance_lock.hpp"
+#if HAVE_ZS_SHELL
+#include "shell/qt_shell.hpp"
+#endif
 #if HAVE_ZS_NET && HAVE_ZS_PROTOCOL
 #include "platform/fd_limit.hpp"
 #include "protocol/network_service.hpp"
+#endif
+#if HAVE_ZS_ZEBRIX && HAVE_ZS_PROTOCOL
+#include "protocol/rc_client.hpp"
+#include "zebrix/command_set.hpp"
+#include "zebrix/zebrix_controller.hpp"
+#include "zebrix/zebw_driver.hpp"
 #endif
 
 #include <cstdio>
@@ -61,7 +70,6 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    (void)headless;
 
     using namespace zs;
     core::path_layout layout = core::path_layout::from_executable(platform::executable_path(),
@@ -72,7 +80,16 @@ int main(int argc, char** argv) {
     core::install_string_table(layout.helper_dir());
     platform::make_folders(layout.outputs_dir());
 
-    auto shell = std::make_unique<core::headless_shell>();
+    // The window and tray icon when a display is there; Qt starts only then.
+    std::unique_ptr<core::shell_interface> shell;
+#if HAVE_ZS_SHELL
+    if (!headless && shell::display_available()) {
+        shell = std::make_unique<shell::qt_shell>(config, argc, argv);
+    }
+#endif
+    if (!shell) {
+        shell = std::make_unique<core::headless_shell>();
+    }
 
     // The programs' notification target. Drivers take main_window_handle and
     // add their hooks to window.events() before the instance check creates it.
@@ -82,6 +99,21 @@ int main(int argc, char** argv) {
     };
     (void)main_window_handle;
 
+#if HAVE_ZS_PROTOCOL
+    protocol::proto1_clients clients; // client types 1 and 2, filled below
+#endif
+#if HAVE_ZS_ZEBRIX && HAVE_ZS_PROTOCOL
+    // Zebrix remote control: one driver, one controller, kept until exit.
+    zebrix::ZEBW zebw(layout.zebrix_dir(), zebrix::make_desktop_system());
+    zebw.set_notify_window(main_window_handle);
+    zebrix::command_set zebw_commands(zebw, layout.helper_dir());
+    zebrix::zebrix_controller zebrix_control(zebw, zebw_commands);
+    window.events().zebrix_event = [&zebrix_control](std::int64_t wparam, std::int64_t lparam) {
+        zebrix_control.forward_event(wparam, lparam);
+    };
+    clients.zebrix_rc = protocol::make_rc_client_factory(zebrix_control);
+#endif
+
     core::lifecycle_pieces pieces;
     pieces.server_address = [] { return core::server_ip_text(); };
 #if HAVE_ZS_NET && HAVE_ZS_PROTOCOL
@@ -89,6 +121,7 @@ int main(int argc, char** argv) {
     protocol::network_service network(config);
     pieces.tcp = &network.tcp();
     pieces.discovery = &network.discovery();
+    network.set_clients(clients);
 #endif
 
     core::server_lifecycle lifecycle(pieces, *shell);

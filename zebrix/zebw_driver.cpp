@@ -127,7 +127,8 @@ void ZEBW::ensure_running() {
         return;
     }
     if (window_ != 0 && fresh) {
-        system_->send(window_, WM_ZEBW_COMMAND, ZEBW_CMD_NOTIFY_WINDOW, notify_window_.load());
+        system_->send(window_, WM_ZEBW_COMMAND, ZEBW_CMD_NOTIFY_WINDOW,
+                      notify_window_ ? notify_window_() : 0);
     }
 }
 

@@ -5,10 +5,10 @@
 #include "platform/desktop.hpp"
 #include "platform/process.hpp"
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -56,8 +56,11 @@ public:
     ZEBW(const ZEBW&) = delete;
     ZEBW& operator=(const ZEBW&) = delete;
 
-    // The window the program sends its notifications to (the main window).
-    void set_notify_window(platform::window_handle window) { notify_window_ = window; }
+    // The window the program sends its notifications to (the main window),
+    // asked for at each registration.
+    void set_notify_window(std::function<platform::window_handle()> source) {
+        notify_window_ = std::move(source);
+    }
 
     platform::process_id find_process();
     platform::process_id start_process();
@@ -85,7 +88,7 @@ private:
     const std::string zebrix_dir_;
     const std::unique_ptr<zebw_system> system_;
     const zebw_timing timing_;
-    std::atomic<platform::window_handle> notify_window_{0};
+    std::function<platform::window_handle()> notify_window_; // set before first use
 
     std::mutex driver_lock_;
     platform::process_id pid_ = 0;

@@ -42,7 +42,7 @@ zs::protocol::ZebRequest request(int action, int command, int id = 9) {
 
 TEST(ZebwDriver, StartsLinksRegistersOnceAndPacksParameters) {
     rig r;
-    r.driver.set_notify_window(31337);
+    r.driver.set_notify_window([] { return 31337; });
     EXPECT_EQ(r.driver.send_command(3, 2, 7), 1);
     EXPECT_EQ(r.program->starts, 1);
     const std::vector<sent_message> expected = {
