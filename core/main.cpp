@@ -25,6 +25,11 @@
 #include "zebrix/zebrix_controller.hpp"
 #include "zebrix/zebw_driver.hpp"
 #endif
+#if HAVE_ZS_ORVANTA && HAVE_ZS_PROTOCOL
+#include "orvanta/orvanta_controller.hpp"
+#include "orvanta/ov_driver.hpp"
+#include "protocol/ov_client.hpp"
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -87,6 +92,7 @@ int main(int argc, char** argv) {
         shell = std::make_unique<shell::qt_shell>(config, argc, argv);
     }
 #endif
+    (void)headless;  // without the Qt shell every run is headless
     if (!shell) {
         shell = std::make_unique<core::headless_shell>();
     }
@@ -112,6 +118,17 @@ int main(int argc, char** argv) {
         zebrix_control.forward_event(wparam, lparam);
     };
     clients.zebrix_rc = protocol::make_rc_client_factory(zebrix_control);
+#endif
+#if HAVE_ZS_ORVANTA && HAVE_ZS_PROTOCOL
+    // Orvanta remote control: its own driver and binding, beside Zebrix's.
+    const auto ov_desktop = orvanta::make_system_desktop();
+    orvanta::OV ov(*ov_desktop, [&layout] { return layout.orvanta_dir(); }, main_window_handle);
+    orvanta::orvanta_controller orvanta_control(ov, layout);
+    window.events().orvanta_event = [&orvanta_control](int code, std::int64_t wparam,
+                                                       std::int64_t lparam) {
+        orvanta_control.forward_event(code, wparam, lparam);
+    };
+    clients.orvanta_rc = protocol::make_ov_client_factory(orvanta_control);
 #endif
 
     core::lifecycle_pieces pieces;
