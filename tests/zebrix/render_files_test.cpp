@@ -1,0 +1,119 @@
+// The render input text and the job status file, byte for byte.
+#include "core/config_store.hpp"
+#include "core/path_layout.hpp"
+#include "platform/files.hpp"
+#include "tests/support/temp_folder.hpp"
+#include "zebrix/render_files.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace zs;
+
+namespace {
+std::string read_all(const std::string& path) {
+    std::string s;
+    platform::read_file(path, s);
+    return s;
+}
+} // namespace
+
+TEST(RenderInput, AddedKeysInOrderWithOptionalFolders) {
+    zebrix::render_input in;
+    in.job_text = "Output=song\nTitle=x";
+    in.window_handle = -5;
+    in.job_folder = "/o/007/";
+    const std::string base =
+        "Output=song\nTitle=x\r\n; added by helper program.\r\n"
+        "WindowhandleForMessages=-5\r\nRenderWAVFileName=RenderTest2.WAV\r\n"
+        "RenderFileType=WMA\r\nOutputDirectory=/o/007/\r\nThisIsZebHelper=1\r\n"
+        "ForceAudioName=1\r\n";
+    const std::string tail = "DefinitelyNotDesktopOrvanta=1\r\nGenerateSongStemoraToo="
+                             "1\r\nPulsoraGenerationWanted=1\r\n";
+    EXPECT_EQ(zebrix::render_input_text(in), base + tail);
+    in.stemora_folder = "/s/";
+    in.drums_folder = "/d/";
+    EXPECT_EQ(zebrix::render_input_text(in),
+              base + "CustomDirectoryForStemora=/s/\r\nDrumsFolder=/d/\r\n" + tail);
+}
+
+TEST(RenderInput, WrittenToTheZebrixFolderWithConfiguredFolders) {
+    test::temp_folder tmp("zs-rf");
+    platform::make_folders(tmp / "Zebrix/ZebHelper/");
+    platform::write_file(tmp / "Zebrix/ZebHelper/config.txt", "DrumsFolder=/drums/\r\n");
+    const auto layout =
+        core::path_layout::from_executable(tmp / "Zebrix/ZebHelper/ZebrixServer", tmp.path());
+    core::config_store config;
+    config.load(layout.helper_dir());
+    ASSERT_TRUE(zebrix::write_render_input(layout, config, 9, "/j/", "A=1"));
+    const std::string text = read_all(tmp / "Zebrix/zebinput.txt");
+    EXPECT_EQ(text.rfind("A=1\r\n; added by helper program.\r\nWindowhandleForMessages=9\r\n", 0),
+              0u);
+    EXPECT_NE(text.find("\r\nDrumsFolder=/drums/\r\n"), std::string::npos);
+    EXPECT_EQ(text.find("CustomDirectoryForStemora"), std::string::npos);
+
+    const auto nowhere = core::path_layout::from_executable(tmp / "none/ZebHelper/x", tmp.path());
+    EXPECT_FALSE(zebrix::write_render_input(nowhere, config, 9, "/j/", "A=1"));
+}
+
+TEST(JobStatus, WrittenInTextModeAndReadBack) {
+    test::temp_folder tmp("zs-rf");
+    std::string message;
+    int number = -1;
+    zebrix::write_job_status(tmp.path(), "", 0);
+    EXPECT_EQ(read_all(tmp / "ZebOutput.txt"), "Error=0\r\r\n");
+    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), zebrix::job_succeeded);
+
+    zebrix::write_job_status(tmp.path(), "Error occurred", -100);
+    EXPECT_EQ(read_all(tmp / "ZebOutput.txt"), "Error=-100\r\n;Error #-100, Error occurred");
+    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), zebrix::job_failed);
+    EXPECT_EQ(message, "Error occurred");
+
+    zebrix::write_job_status(tmp / "missing/", "x", 1); // nothing happens
+    EXPECT_FALSE(platform::folder_exists(tmp / "missing/"));
+}
+
+TEST(JobStatus, ReadingRules) {
+    test::temp_folder tmp("zs-rf");
+    const std::string file = tmp / "ZebOutput.txt";
+    std::string message;
+    int number = 0;
+    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), zebrix::job_failed);
+    EXPECT_EQ(message, "Error occurred on server");
+
+    platform::write_file(file, "Something=1\r\n");
+    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), zebrix::job_failed);
+    EXPECT_EQ(message, "Error occurred on server");
+
+    platform::write_file(file, "Error= 5\r\n");
+    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), zebrix::job_failed);
+    EXPECT_EQ(message, "Error occurred on server: 5");
+
+    // A CR before the LF stays part of the message; "Developers:" is dropped.
+    platform::write_file(file, "x\nError=7\r\n;Error #7, Bad style, sorry Developers: see log\r\n");
+    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), zebrix::job_failed);
+    EXPECT_EQ(message, "Bad style, sorry ");
+    platform::write_file(file, "Error=7\r\n;Error #7 no comma\r\n");
+    zebrix::read_job_status(tmp.path(), message, number);
+    EXPECT_EQ(message, "7 no comma\r");
+
+    platform::write_file(file, "Error=0\r\nStyleNameTimeSig=3\r\n");
+    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number),
+              zebrix::job_succeeded_with_number);
+    EXPECT_EQ(number, 3);
+
+    // Written under another letter case, found all the same.
+    platform::remove_file(file);
+    platform::write_file(tmp / "ZEBOUTPUT.TXT", "Error=0\n");
+    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), zebrix::job_succeeded);
+
+    // A line longer than the reader's buffer (prefix + 4096 bytes) comes in
+    // parts, and a part may begin with the prefix.
+    platform::write_file(tmp / "ZEBOUTPUT.TXT",
+                         "Error=0\nX=" + std::string(4110, 'a') + "StyleNameTimeSig=4\n");
+    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number),
+              zebrix::job_succeeded_with_number);
+    EXPECT_EQ(number, 4);
+    platform::write_file(tmp / "ZEBOUTPUT.TXT",
+                         "Error=0\nX=" + std::string(4111, 'a') + "StyleNameTimeSig=4\n");
+    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), zebrix::job_succeeded);
+}

@@ -1,0 +1,161 @@
+// Job ids, queue positions, states, result files and the clean-up of
+// finished jobs, with a clock the test moves.
+#include "platform/files.hpp"
+#include "tests/support/temp_folder.hpp"
+#include "zebrix/render_queue.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+using namespace zs;
+using zebrix::choose_job_id;
+
+namespace {
+
+class manual_clock final : public platform::clock_source {
+public:
+    std::uint32_t now_ms() override { return now.load(); }
+    std::atomic<std::uint32_t> now{1000};
+};
+
+struct queue_fixture : ::testing::Test {
+    test::temp_folder tmp{"zs-rq"};
+    manual_clock clock;
+    bool debug = false;
+    zebrix::render_queue queue{tmp / "outputs/", [this] { return debug; }, clock};
+};
+
+} // namespace
+
+TEST(JobId, RuleOverHintsGapsAndTheThousandMark) {
+    EXPECT_EQ(choose_job_id({}, 0), 0);
+    EXPECT_EQ(choose_job_id({0}, 1), 1);
+    EXPECT_EQ(choose_job_id({}, 2), 2); // after 0 and 1 were removed
+    EXPECT_EQ(choose_job_id({3, 4}, 4), 5);
+    EXPECT_EQ(choose_job_id({1000, 1001}, 1002), 1002); // the hint is free
+    EXPECT_EQ(choose_job_id({999}, 999), 1000);         // no gap known
+    EXPECT_EQ(choose_job_id({5, 1200}, 1200), 6);       // gap after 5
+    EXPECT_EQ(choose_job_id({1500, 3}, 1500), 0);       // out of order: 0
+    EXPECT_EQ(choose_job_id({1, 2}, -1), 3);
+}
+
+TEST_F(queue_fixture, IdsFoldersAndRemoval) {
+    ASSERT_TRUE(queue.start());
+    EXPECT_EQ(queue.add_job("a"), 0);
+    EXPECT_EQ(queue.add_job("b"), 1);
+    EXPECT_TRUE(platform::folder_exists(tmp / "outputs/000/"));
+    EXPECT_EQ(queue.job_folder(7), tmp / "outputs/007/");
+    EXPECT_EQ(queue.job_folder(1000), tmp / "outputs/1000/");
+    queue.remove_job(0);
+    queue.remove_job(1);
+    EXPECT_FALSE(platform::folder_exists(tmp / "outputs/000/"));
+    EXPECT_EQ(queue.job_state(0), zebrix::job_unknown);
+    EXPECT_EQ(queue.add_job("c"), 2);
+}
+
+TEST_F(queue_fixture, StartAndStopEmptyTheOutputsFolder) {
+    platform::make_folders(tmp / "outputs/old/");
+    platform::write_file(tmp / "outputs/old/x", "1");
+    ASSERT_TRUE(queue.start());
+    EXPECT_FALSE(platform::folder_exists(tmp / "outputs/old/"));
+    queue.add_job("a");
+    queue.stop();
+    EXPECT_FALSE(platform::folder_exists(tmp / "outputs/000/"));
+    EXPECT_TRUE(platform::folder_exists(tmp / "outputs/"));
+
+    debug = true;
+    queue.start();
+    queue.add_job("b");
+    queue.stop();
+    EXPECT_TRUE(platform::folder_exists(tmp / "outputs/000/"));
+}
+
+TEST_F(queue_fixture, PositionCountsWaitingJobsAhead) {
+    queue.start();
+    for (int i = 0; i < 4; ++i) {
+        queue.add_job("job");
+    }
+    EXPECT_EQ(queue.queue_position(0), 1);
+    EXPECT_EQ(queue.queue_position(3), 4);
+    EXPECT_EQ(queue.queue_position(99), -1);
+    queue.mark_running(0);
+    EXPECT_EQ(queue.queue_position(0), 0);
+    EXPECT_EQ(queue.queue_position(1), 1);
+    EXPECT_EQ(queue.queue_position(3), 3);
+    queue.mark_done(0);
+    queue.mark_running(1);
+    EXPECT_EQ(queue.queue_position(0), 0);
+    EXPECT_EQ(queue.queue_position(2), 1);
+    EXPECT_EQ(queue.job_state(1), zebrix::job_running);
+    EXPECT_EQ(queue.job_state(0), zebrix::job_done);
+}
+
+TEST_F(queue_fixture, WorkerSideTakesWaitingJobsInOrder) {
+    queue.start();
+    std::string text;
+    EXPECT_EQ(queue.first_waiting(text), -1);
+    queue.add_job(std::string("a\0b", 3));
+    queue.add_job("second");
+    EXPECT_EQ(queue.first_waiting(text), 0);
+    EXPECT_EQ(text, std::string("a\0b", 3));
+    queue.mark_running(0);
+    EXPECT_EQ(queue.first_waiting(text), 1);
+    EXPECT_EQ(text, "second");
+}
+
+TEST_F(queue_fixture, DoneJobsAreDroppedAMinuteAfterTheirLastQuery) {
+    queue.start();
+    queue.add_job("a");
+    queue.add_job("b");
+    queue.mark_done(0);
+    clock.now += 50000;
+    EXPECT_EQ(queue.job_state(0), zebrix::job_done); // renews its time
+    clock.now += 59000;
+    queue.drop_expired();
+    EXPECT_EQ(queue.job_state(0), zebrix::job_done);
+    clock.now += 60001;
+    queue.drop_expired();
+    EXPECT_EQ(queue.job_state(0), zebrix::job_unknown);
+    EXPECT_FALSE(platform::folder_exists(tmp / "outputs/000/"));
+    EXPECT_EQ(queue.job_state(1), zebrix::job_waiting); // never started, kept
+}
+
+TEST(RenderQueue, MaintenanceThreadDropsExpiredJobs) {
+    test::temp_folder tmp("zs-rq");
+    manual_clock clock;
+    zebrix::render_queue_settings settings;
+    settings.maintenance_interval = std::chrono::milliseconds(5);
+    zebrix::render_queue queue(
+        tmp / "outputs/", [] { return false; }, clock, settings);
+    queue.start();
+    queue.add_job("a");
+    queue.mark_done(0);
+    clock.now += 60001;
+    for (int i = 0; i < 1000 && queue.queue_position(0) != -1; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(queue.queue_position(0), -1);
+    queue.stop();
+}
+
+TEST_F(queue_fixture, ResultFileAndArchive) {
+    queue.start();
+    queue.add_job("a");
+    std::string path;
+    EXPECT_FALSE(queue.find_job_result(0, path));
+    platform::write_file(tmp / "outputs/000/Song.txt", "s");
+    platform::write_file(tmp / "outputs/000/SongList.txt", "l");
+    ASSERT_TRUE(queue.find_job_result(0, path));
+    EXPECT_EQ(path, tmp / "outputs/000/SongList.txt");
+    platform::write_file(tmp / "outputs/000/audio.mp4", "m");
+    ASSERT_TRUE(queue.find_job_result(0, path));
+    EXPECT_EQ(path, tmp / "outputs/000/audio.mp4");
+
+    ASSERT_TRUE(queue.zip_job_folder(0, path));
+    EXPECT_EQ(path, tmp / "outputs/000.zip");
+    EXPECT_TRUE(platform::file_exists(path));
+    EXPECT_FALSE(queue.zip_job_folder(5, path));
+}

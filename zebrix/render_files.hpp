@@ -1,0 +1,43 @@
+#pragma once
+// The files of a render job: the input handed to the background renderer and
+// the status file in the job's folder.
+#include <cstdint>
+#include <string>
+
+namespace zs::core {
+class config_store;
+class path_layout;
+} // namespace zs::core
+
+namespace zs::zebrix {
+
+struct render_input {
+    std::string job_text;           // exactly as the client sent it
+    std::int32_t window_handle = 0; // where the renderer reports the end
+    std::string job_folder;         // ends in the separator
+    std::string stemora_folder;     // each line left out when empty
+    std::string drums_folder;
+};
+
+// The job text followed by the keys the server adds, every added line CR LF.
+std::string render_input_text(const render_input& input);
+
+// Writes the input file (binary, truncating); false when it cannot be opened.
+bool write_render_input(const std::string& input_path, const render_input& input);
+// The same with the Zebrix folder's input file and the configured folders.
+bool write_render_input(const core::path_layout& layout, const core::config_store& config,
+                        std::int32_t window_handle, const std::string& job_folder,
+                        const std::string& job_text);
+
+// The job folder's "ZebOutput.txt" in text mode: "Error=0\n" for code 0,
+// else "Error=<code>\n;Error #<code>, <message>". Nothing when it cannot be
+// written.
+void write_job_status(const std::string& job_folder, const std::string& message, int code);
+
+enum job_outcome : int { job_succeeded = 0, job_failed = 1, job_succeeded_with_number = 2 };
+
+// Reads the job's status file: job_failed with `message`; job_succeeded, or
+// job_succeeded_with_number with the "StyleNameTimeSig=" value in `number`.
+int read_job_status(const std::string& job_folder, std::string& message, int& number);
+
+} // namespace zs::zebrix

@@ -1,0 +1,246 @@
+#include "zebrix/render_queue.hpp"
+
+#include "platform/files.hpp"
+#include "zip/zip_folder.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+namespace zs::zebrix {
+
+namespace {
+constexpr std::array<const char*, 4> result_names = {"audio.mp4", "StyleList.txt", "SongList.txt",
+                                                     "Song.txt"};
+} // namespace
+
+std::int32_t choose_job_id(const std::vector<std::int32_t>& ids, std::int32_t hint) {
+    std::int32_t prev = -1;
+    std::int32_t gap = -1;
+    std::int32_t max = -1;
+    for (const std::int32_t j : ids) {
+        if (j == hint) {
+            hint = -1;
+        }
+        if (prev != -1 && gap == -1) {
+            if (j > prev + 1) {
+                gap = prev + 1;
+            } else if (j <= prev && j > 0) {
+                gap = 0;
+            }
+        }
+        max = std::max(max, j);
+        prev = j;
+    }
+    if (hint != -1) {
+        return hint;
+    }
+    if (ids.empty()) {
+        return 0;
+    }
+    if (max + 1 < 1000 || gap == -1) {
+        return max + 1;
+    }
+    return gap;
+}
+
+render_queue::render_queue(std::string outputs_dir, std::function<bool()> debug_mode,
+                           platform::clock_source& clock, render_queue_settings settings)
+    : outputs_(std::move(outputs_dir)), debug_mode_(std::move(debug_mode)), clock_(clock),
+      settings_(settings) {}
+
+render_queue::~render_queue() {
+    stop();
+}
+
+bool render_queue::start() {
+    if (maintenance_.joinable()) {
+        return true;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        hint_ = 0;
+        platform::make_folders(outputs_);
+        platform::delete_folder_content(outputs_, false);
+    }
+    {
+        std::lock_guard lock(stop_mutex_);
+        stop_requested_ = false;
+    }
+    maintenance_ = std::thread([this] { run_maintenance(); });
+    return true;
+}
+
+void render_queue::stop() {
+    if (!maintenance_.joinable()) {
+        return;
+    }
+    {
+        std::lock_guard lock(stop_mutex_);
+        stop_requested_ = true;
+    }
+    stop_signal_.notify_all();
+    maintenance_.join();
+    std::lock_guard lock(mutex_);
+    if (!debug_mode_()) {
+        platform::delete_folder_content(outputs_, false);
+    }
+    jobs_.clear();
+}
+
+void render_queue::run_maintenance() {
+    std::unique_lock lock(stop_mutex_);
+    while (!stop_requested_) {
+        if (!stop_signal_.wait_for(lock, settings_.maintenance_interval,
+                                   [this] { return stop_requested_; })) {
+            lock.unlock();
+            drop_expired();
+            lock.lock();
+        }
+    }
+}
+
+void render_queue::drop_expired() {
+    std::lock_guard lock(mutex_);
+    const std::uint32_t now = clock_.now_ms();
+    for (auto it = jobs_.begin(); it != jobs_.end();) {
+        if (it->status == job_done &&
+            static_cast<std::uint32_t>(now - it->time) > settings_.done_job_lifetime_ms) {
+            delete_job_folder(it->id);
+            it = jobs_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+std::string render_queue::job_folder(std::int32_t id) const {
+    char name[16];
+    std::snprintf(name, sizeof name, "%03d", id);
+    return outputs_ + name + platform::path_separator;
+}
+
+render_queue::job* render_queue::find(std::int32_t id) {
+    auto it = std::find_if(jobs_.begin(), jobs_.end(), [id](const job& j) { return j.id == id; });
+    return it == jobs_.end() ? nullptr : &*it;
+}
+
+std::int32_t render_queue::choose_id() const {
+    std::vector<std::int32_t> ids;
+    ids.reserve(jobs_.size());
+    for (const job& j : jobs_) {
+        ids.push_back(j.id);
+    }
+    return choose_job_id(ids, hint_);
+}
+
+void render_queue::delete_job_folder(std::int32_t id) {
+    if (!debug_mode_()) {
+        platform::delete_folder_content(job_folder(id), true);
+    }
+}
+
+std::int32_t render_queue::add_job(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    const std::int32_t id = choose_id();
+    const std::string folder = job_folder(id);
+    platform::delete_folder_content(folder, true);
+    if (!platform::make_folders(folder)) {
+        return -1;
+    }
+    job j;
+    j.id = id;
+    j.text = text;
+    jobs_.push_back(std::move(j));
+    hint_ = id + 1;
+    return id;
+}
+
+int render_queue::job_state(std::int32_t id) {
+    std::lock_guard lock(mutex_);
+    job* j = find(id);
+    if (j == nullptr) {
+        return job_unknown;
+    }
+    if (j->status == job_done) {
+        j->time = clock_.now_ms();
+    }
+    return j->status;
+}
+
+int render_queue::queue_position(std::int32_t id) {
+    std::lock_guard lock(mutex_);
+    int ahead = 0;
+    for (const job& j : jobs_) {
+        if (j.id == id) {
+            return j.status == job_waiting ? ahead + 1 : 0;
+        }
+        if (j.status == job_waiting) {
+            ++ahead;
+        }
+    }
+    return -1;
+}
+
+bool render_queue::find_job_result(std::int32_t id, std::string& path) {
+    std::lock_guard lock(mutex_);
+    const std::string folder = job_folder(id);
+    for (const char* name : result_names) {
+        if (platform::can_open_for_read(folder + name)) {
+            path = platform::resolve_for_read(folder + name);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool render_queue::zip_job_folder(std::int32_t id, std::string& path) {
+    std::string folder = job_folder(id);
+    folder.pop_back();
+    const std::string archive = folder + ".zip";
+    std::lock_guard lock(mutex_);
+    if (find(id) == nullptr || !zip::zip_folder(folder, archive)) {
+        return false;
+    }
+    path = archive;
+    return true;
+}
+
+void render_queue::remove_job(std::int32_t id) {
+    std::lock_guard lock(mutex_);
+    const auto before = jobs_.size();
+    jobs_.remove_if([id](const job& j) { return j.id == id; });
+    if (jobs_.size() != before) {
+        delete_job_folder(id);
+    }
+}
+
+std::int32_t render_queue::first_waiting(std::string& text) {
+    std::lock_guard lock(mutex_);
+    for (const job& j : jobs_) {
+        if (j.status == job_waiting) {
+            text = j.text;
+            return j.id;
+        }
+    }
+    return -1;
+}
+
+void render_queue::mark_running(std::int32_t id) {
+    std::lock_guard lock(mutex_);
+    if (job* j = find(id)) {
+        j->status = job_running;
+        j->time = clock_.now_ms();
+        std::string().swap(j->text);
+    }
+}
+
+void render_queue::mark_done(std::int32_t id) {
+    std::lock_guard lock(mutex_);
+    if (job* j = find(id)) {
+        j->status = job_done;
+        j->time = clock_.now_ms();
+    }
+}
+
+} // namespace zs::zebrix

@@ -1,0 +1,88 @@
+#pragma once
+// The render jobs in order of arrival, each with its own numbered folder, and
+// the thread that drops finished jobs nobody asked about for a while.
+#include "core/lifecycle.hpp"
+#include "platform/clock.hpp"
+#include "zebrix/render_settings.hpp"
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zs::zebrix {
+
+enum job_status : int { job_unknown = -1, job_waiting = 0, job_running = 1, job_done = 2 };
+
+class render_queue final : public core::service_piece {
+public:
+    render_queue(std::string outputs_dir, std::function<bool()> debug_mode,
+                 platform::clock_source& clock, render_queue_settings settings = {});
+    ~render_queue() override;
+    render_queue(const render_queue&) = delete;
+    render_queue& operator=(const render_queue&) = delete;
+
+    // start_queue: empties the outputs folder and starts the maintenance thread.
+    bool start() override;
+    // stop_queue: ends the thread, empties the outputs folder unless in debug
+    // mode, drops every job.
+    void stop() override;
+
+    // The new job's id, or -1 when its folder cannot be made.
+    std::int32_t add_job(const std::string& text);
+    // The status, or job_unknown; reading job_done renews the job's time.
+    int job_state(std::int32_t id);
+    // Waiting jobs ahead plus one for a waiting job; 0 for running or done; -1 unknown.
+    int queue_position(std::int32_t id);
+    // The first result file of the job that can be read.
+    bool find_job_result(std::int32_t id, std::string& path);
+    // Packs the job folder into "<folder>.zip" beside it.
+    bool zip_job_folder(std::int32_t id, std::string& path);
+    void remove_job(std::int32_t id);
+
+    std::string job_folder(std::int32_t id) const; // "<outputs>/007/"
+    bool debug_mode() const { return debug_mode_(); }
+
+    // For the worker: the first waiting job (id -1 when none) and its text.
+    std::int32_t first_waiting(std::string& text);
+    void mark_running(std::int32_t id); // releases the text
+    void mark_done(std::int32_t id);
+
+    // One maintenance step: drops done jobs not asked about for the lifetime.
+    void drop_expired();
+
+private:
+    struct job {
+        std::int32_t id = 0;
+        std::string text;
+        int status = job_waiting;
+        std::uint32_t time = 0;
+    };
+    job* find(std::int32_t id);
+    std::int32_t choose_id() const;
+    void delete_job_folder(std::int32_t id);
+    void run_maintenance();
+
+    const std::string outputs_;
+    std::function<bool()> debug_mode_;
+    platform::clock_source& clock_;
+    const render_queue_settings settings_;
+
+    std::mutex mutex_; // the jobs, their statuses and folders
+    std::list<job> jobs_;
+    std::int32_t hint_ = 0;
+
+    std::mutex stop_mutex_;
+    std::condition_variable stop_signal_;
+    bool stop_requested_ = false;
+    std::thread maintenance_;
+};
+
+// Id choice from the ids in list order and the hint (-1 = none).
+std::int32_t choose_job_id(const std::vector<std::int32_t>& ids, std::int32_t hint);
+
+} // namespace zs::zebrix

@@ -1,0 +1,23 @@
+#pragma once
+// Every time constant of the render queue and worker, in one place, so that
+// tests can shorten them.
+#include <chrono>
+#include <cstdint>
+
+namespace zs::zebrix {
+
+struct render_queue_settings {
+    std::chrono::milliseconds maintenance_interval{500};
+    std::uint32_t done_job_lifetime_ms = 60000; // since the last state query
+};
+
+struct render_worker_settings {
+    std::chrono::milliseconds cycle{500};
+    std::uint32_t job_limit_s = 300;                // a render that never reports
+    std::chrono::milliseconds start_wait{10000};    // until zebw3.exe shows its window
+    std::chrono::milliseconds terminate_wait{5000}; // until zebw3.exe is gone
+    std::uint32_t ms_per_idle_minute = 60000;
+    int write_attempts = 3;
+};
+
+} // namespace zs::zebrix

@@ -1,0 +1,210 @@
+#include "zebrix/render_worker.hpp"
+
+#include "core/config_store.hpp"
+#include "core/path_layout.hpp"
+#include "platform/files.hpp"
+#include "zebrix/render_files.hpp"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace zs::zebrix {
+
+namespace {
+constexpr const char* copy_failed = "Unable to download audio file";
+constexpr const char* render_failed = "Error occurred";
+constexpr int render_failed_code = -100;
+} // namespace
+
+bool is_plain_file_name(const std::string& name) {
+    if (name.empty() || name == "." || name.find("..") != std::string::npos) {
+        return false;
+    }
+    for (const char c : name) {
+        if (c == '/' || c == '\\' || c == ':' || static_cast<unsigned char>(c) < 0x20) {
+            return false;
+        }
+    }
+    return true;
+}
+
+render_worker::render_worker(render_queue& queue, const core::path_layout& layout,
+                             const core::config_store& config, zebw3_control& control,
+                             platform::clock_source& clock,
+                             std::function<std::int32_t()> main_window,
+                             render_worker_settings settings)
+    : queue_(queue), layout_(layout), config_(config), control_(control), clock_(clock),
+      main_window_(std::move(main_window)), settings_(settings) {}
+
+render_worker::~render_worker() {
+    if (thread_.joinable()) {
+        stop();
+    }
+}
+
+bool render_worker::start() {
+    if (thread_.joinable()) {
+        return true;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        stop_requested_ = false;
+        current_ = -1;
+    }
+    thread_ = std::thread([this] { run(); });
+    return true;
+}
+
+void render_worker::stop() {
+    if (thread_.joinable()) {
+        {
+            std::lock_guard lock(mutex_);
+            stop_requested_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+    {
+        std::lock_guard lock(mutex_);
+        if (current_ != -1) {
+            queue_.remove_job(current_);
+            current_ = -1;
+        }
+    }
+    control_.terminate(settings_.terminate_wait);
+}
+
+void render_worker::run() {
+    std::unique_lock lock(mutex_);
+    while (!stop_requested_) {
+        cycle_locked();
+        wake_.wait_for(lock, settings_.cycle, [this] { return stop_requested_; });
+    }
+}
+
+void render_worker::run_cycle() {
+    std::lock_guard lock(mutex_);
+    cycle_locked();
+}
+
+std::int32_t render_worker::current_job() {
+    std::lock_guard lock(mutex_);
+    return current_;
+}
+
+void render_worker::finish_current_job() {
+    std::lock_guard lock(mutex_);
+    if (current_ != -1) {
+        queue_.mark_done(current_);
+        current_ = -1;
+    }
+    last_activity_ = clock_.now_ms();
+}
+
+void render_worker::cycle_locked() {
+    if (current_ == -1) {
+        std::string text;
+        const std::int32_t id = queue_.first_waiting(text);
+        if (id != -1) {
+            start_job(id, text);
+        }
+    }
+    if (current_ != -1) {
+        const std::uint32_t elapsed_s = (clock_.now_ms() - job_start_ms_) / 1000;
+        if (start_failed_) {
+            fail_current_job();
+        } else if (elapsed_s > settings_.job_limit_s) {
+            control_.terminate(settings_.terminate_wait);
+            fail_current_job();
+        }
+    }
+    const auto idle_limit =
+        static_cast<std::uint64_t>(static_cast<std::uint32_t>(config_.idle_minutes())) *
+        settings_.ms_per_idle_minute;
+    if (last_activity_ != 0 &&
+        static_cast<std::uint32_t>(clock_.now_ms() - last_activity_) > idle_limit) {
+        control_.terminate(settings_.terminate_wait);
+    }
+}
+
+void render_worker::start_job(std::int32_t id, const std::string& text) {
+    const std::size_t key_size = std::char_traits<char>::length(audio_job_key);
+    if (text.size() >= key_size + 2 && text.compare(0, key_size, audio_job_key) == 0) {
+        std::string name = text.substr(key_size);
+        name = name.substr(0, name.find('\0'));
+        copy_audio(id, name);
+        return;
+    }
+    render(id, text);
+}
+
+void render_worker::copy_audio(std::int32_t id, const std::string& name) {
+    const std::string folder = queue_.job_folder(id);
+    queue_.mark_running(id);
+    std::error_code ec;
+    if (!is_plain_file_name(name)) {
+        ec = std::make_error_code(std::errc::invalid_argument);
+    } else {
+        std::filesystem::copy_file(layout_.in_zebmini(name), folder + "audio.mp4",
+                                   std::filesystem::copy_options::overwrite_existing, ec);
+    }
+    if (ec) {
+        write_job_status(folder, copy_failed, ec.value());
+    } else {
+        write_job_status(folder, "", 0);
+    }
+    queue_.mark_done(id);
+    current_ = -1;
+}
+
+void render_worker::render(std::int32_t id, const std::string& text) {
+    current_ = id;
+    const std::string folder = queue_.job_folder(id);
+    bool written = false;
+    for (int attempt = 0; attempt < settings_.write_attempts && !written; ++attempt) {
+        written = write_render_input(layout_, config_, main_window_(), folder, text);
+        if (!written) {
+            control_.terminate(settings_.terminate_wait);
+        }
+    }
+    if (!written) {
+        start_failed_ = true;
+        return;
+    }
+    start_failed_ = false;
+    if (queue_.debug_mode() && !platform::file_exists(folder + "zebInput.txt")) {
+        platform::copy_file(layout_.zebrix_input_path(), folder + "zebInput.txt");
+    }
+    queue_.mark_running(id);
+    launch_and_notify();
+    last_activity_ = clock_.now_ms();
+    job_start_ms_ = last_activity_;
+}
+
+void render_worker::launch_and_notify() {
+    platform::process_id pid = control_.find_running();
+    if (pid == 0) {
+        const platform::start_result started =
+            control_.start(layout_.zebw3_path(), layout_.zebrix_dir(), settings_.start_wait);
+        if (started.pid == 0) {
+            std::printf("CreateProcess failed (%d).\n", started.error);
+            std::fflush(stdout);
+            return;
+        }
+        pid = started.pid;
+    }
+    if (const platform::window_handle window = control_.find_window(pid); window != 0) {
+        control_.send_render(window);
+    }
+}
+
+void render_worker::fail_current_job() {
+    write_job_status(queue_.job_folder(current_), render_failed, render_failed_code);
+    queue_.mark_done(current_);
+    current_ = -1;
+    start_failed_ = false;
+    last_activity_ = clock_.now_ms();
+}
+
+} // namespace zs::zebrix

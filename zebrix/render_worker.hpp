@@ -1,0 +1,80 @@
+#pragma once
+// The thread that feeds render jobs one at a time to the background renderer,
+// ends jobs that never report, and shuts the renderer down when idle.
+#include "core/lifecycle.hpp"
+#include "platform/clock.hpp"
+#include "zebrix/render_control.hpp"
+#include "zebrix/render_queue.hpp"
+#include "zebrix/render_settings.hpp"
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace zs::core {
+class config_store;
+class path_layout;
+} // namespace zs::core
+
+namespace zs::zebrix {
+
+inline constexpr const char* audio_job_key = "ZebMiniAudioFile=";
+
+// A name a job may ask for: no separator of any platform, no "..", no drive,
+// no control character.
+bool is_plain_file_name(const std::string& name);
+
+class render_worker final : public core::service_piece {
+public:
+    render_worker(render_queue& queue, const core::path_layout& layout,
+                  const core::config_store& config, zebw3_control& control,
+                  platform::clock_source& clock, std::function<std::int32_t()> main_window,
+                  render_worker_settings settings = {});
+    ~render_worker() override;
+    render_worker(const render_worker&) = delete;
+    render_worker& operator=(const render_worker&) = delete;
+
+    // start_worker: no current job, the cycle thread runs.
+    bool start() override;
+    // stop_worker: ends the thread between cycles, removes the current job,
+    // terminates zebw3.exe.
+    void stop() override;
+
+    // The renderer reported the end of its job.
+    void finish_current_job();
+
+    // One cycle, as the thread runs it every cycle interval.
+    void run_cycle();
+    std::int32_t current_job();
+
+private:
+    void run();
+    void cycle_locked();
+    void start_job(std::int32_t id, const std::string& text);
+    void copy_audio(std::int32_t id, const std::string& name);
+    void render(std::int32_t id, const std::string& text);
+    void launch_and_notify();
+    void fail_current_job();
+
+    render_queue& queue_;
+    const core::path_layout& layout_;
+    const core::config_store& config_;
+    zebw3_control& control_;
+    platform::clock_source& clock_;
+    std::function<std::int32_t()> main_window_;
+    const render_worker_settings settings_;
+
+    std::mutex mutex_; // the worker mutex: taken before the queue's lock
+    std::condition_variable wake_;
+    bool stop_requested_ = false;
+    std::thread thread_;
+    std::int32_t current_ = -1;
+    bool start_failed_ = false; // every input write attempt failed
+    std::uint32_t job_start_ms_ = 0;
+    std::uint32_t last_activity_ = 0; // 0: nothing has happened yet
+};
+
+} // namespace zs::zebrix
