@@ -190,7 +190,9 @@ int run_orvanta(const common_options& options, const std::vector<std::string>& a
         std::printf("]\n");
     }
     // End the session politely, so the binding is free at once.
-    s.send_request({protocol::MSG_REQUEST, id + 1, 0, 0, 0, 0, 0});
+    if (s.send_request({protocol::MSG_REQUEST, id + 1, 0, 0, 0, 0, 0})) {
+        s.read_response();
+    }
     return ok ? 0 : 1;
 }
 
