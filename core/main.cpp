@@ -25,6 +25,15 @@
 #include "zebrix/zebrix_controller.hpp"
 #include "zebrix/zebw_driver.hpp"
 #endif
+#if HAVE_ZS_ZEBRIX
+#include "platform/clock.hpp"
+#include "zebrix/render_control.hpp"
+#include "zebrix/render_queue.hpp"
+#include "zebrix/render_worker.hpp"
+#endif
+#if HAVE_ZS_ZEBRIX && HAVE_ZS_PROTOCOL
+#include "protocol/proto0_client.hpp"
+#endif
 #if HAVE_ZS_ORVANTA && HAVE_ZS_PROTOCOL
 #include "orvanta/orvanta_controller.hpp"
 #include "orvanta/ov_driver.hpp"
@@ -133,12 +142,31 @@ int main(int argc, char** argv) {
 
     core::lifecycle_pieces pieces;
     pieces.server_address = [] { return core::server_ip_text(); };
+#if HAVE_ZS_ZEBRIX
+    // Render jobs: the queue lives from the instance check to exit, the
+    // worker runs with the network service.
+    platform::system_clock_source render_clock;
+    zebrix::render_queue render_queue(
+        layout.outputs_dir(), [&config] { return config.debug_mode(); }, render_clock);
+    zebrix::desktop_zebw3_control zebw3_control;
+    zebrix::render_worker render_worker(render_queue, layout, config, zebw3_control, render_clock,
+                                        main_window_handle);
+    pieces.render_queue = &render_queue;
+    pieces.render_worker = &render_worker;
+    pieces.finish_current_job = [&render_worker] { render_worker.finish_current_job(); };
+#endif
 #if HAVE_ZS_NET && HAVE_ZS_PROTOCOL
     platform::raise_open_file_limit();  // one descriptor per client connection
     protocol::network_service network(config);
     pieces.tcp = &network.tcp();
     pieces.discovery = &network.discovery();
     network.set_clients(clients);
+#if HAVE_ZS_ZEBRIX
+    protocol::proto0_settings render_protocol;
+    render_protocol.queue = &render_queue;
+    render_protocol.password = [&config] { return config.password(); };
+    network.set_protocol0(protocol::make_proto0_factory(render_protocol));
+#endif
 #endif
 
     core::server_lifecycle lifecycle(pieces, *shell);

@@ -1,0 +1,210 @@
+#include "protocol/proto0_client.hpp"
+
+#include "core/config_store.hpp"
+#include "platform/files.hpp"
+#include "zebrix/render_files.hpp"
+#include "zebrix/render_queue.hpp"
+
+#include <cstring>
+
+namespace zs::protocol {
+
+namespace {
+
+constexpr const char* connection_error = "Connection error";
+constexpr const char* unable = "Server is unable to process the request";
+constexpr std::size_t password_offset = 48;
+constexpr std::size_t password_size = 64;
+
+void put_word(std::vector<std::uint8_t>& out, std::size_t offset, std::int32_t value) {
+    const auto v = static_cast<std::uint32_t>(value);
+    for (int i = 0; i < 4; ++i) {
+        out[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+    }
+}
+
+} // namespace
+
+proto0_client::proto0_client(std::shared_ptr<net::zebsock_connection> connection,
+                             const proto0_settings& settings)
+    : session_base(std::move(connection), settings.close_pause), settings_(settings) {}
+
+std::int32_t proto0_client::word(std::size_t offset) const {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) {
+        v = (v << 8) | request_[offset + static_cast<std::size_t>(i)];
+    }
+    return static_cast<std::int32_t>(v);
+}
+
+void proto0_client::start() {
+    async_read_exact(request_.data(), request_.size(),
+                     [this](const auto& ec, std::size_t n) { handle_header(ec, n); });
+}
+
+void proto0_client::handle_header(const boost::system::error_code& ec, std::size_t) {
+    if (ec) {
+        close_session();
+        return;
+    }
+    const char* text = reinterpret_cast<const char*>(request_.data() + password_offset);
+    const std::string sent(text, strnlen(text, password_size));
+    const std::string configured = settings_.password();
+    const bool accepted = sent == configured || configured == core::default_password;
+    auto reply = std::make_shared<std::vector<std::uint8_t>>(4, 0);
+    put_word(*reply, 0, accepted ? 1 : 0);
+    async_write_all(reply, [this, accepted](const auto& e, std::size_t n) {
+        if (!accepted) {
+            close_session();
+            return;
+        }
+        handle_password_written(e, n);
+    });
+}
+
+void proto0_client::handle_password_written(const boost::system::error_code& ec, std::size_t) {
+    if (ec) {
+        close_session();
+        return;
+    }
+    const std::int32_t length = word(8);
+    if (length == 0) {
+        dispatch();
+    } else if (length < 0 || length > max_job_body) {
+        send_error(connection_error);
+    } else {
+        body_.assign(static_cast<std::size_t>(length) + 1, 0);
+        async_read_exact(body_.data(), static_cast<std::size_t>(length),
+                         [this](const auto& e, std::size_t n) { handle_body(e, n); });
+    }
+}
+
+void proto0_client::handle_body(const boost::system::error_code& ec, std::size_t) {
+    if (ec) {
+        close_session();
+        return;
+    }
+    dispatch();
+}
+
+void proto0_client::dispatch() {
+    switch (word(0)) {
+    case JOB_SUBMIT:
+        submit();
+        break;
+    case JOB_STATUS:
+        status();
+        break;
+    case JOB_FETCH_RESULT:
+        fetch(false);
+        break;
+    case JOB_FETCH_ARCHIVE:
+        fetch(true);
+        break;
+    default:
+        // Nothing to answer; the connection is not left open without I/O.
+        close_session();
+        break;
+    }
+}
+
+void proto0_client::submit() {
+    if (body_.size() <= 1) {
+        send_error(connection_error);
+        return;
+    }
+    const std::string text(reinterpret_cast<const char*>(body_.data()), body_.size() - 1);
+    const std::int32_t id = settings_.queue->add_job(text);
+    if (id == -1) {
+        send_error(unable);
+        return;
+    }
+    send_response(1, id, 0);
+}
+
+void proto0_client::status() {
+    const std::int32_t id = word(4);
+    switch (settings_.queue->job_state(id)) {
+    case zebrix::job_done:
+        send_response(0, id, 0);
+        return;
+    case zebrix::job_running:
+        send_response(1, id, 0);
+        return;
+    case zebrix::job_waiting:
+        break;
+    default:
+        send_error(unable);
+        return;
+    }
+    const int position = settings_.queue->queue_position(id);
+    if (position < 0) {
+        send_error(unable);
+    } else if (position <= 1) {
+        send_response(position, id, 0);
+    } else {
+        send_response(2, id, position - 1);
+    }
+}
+
+void proto0_client::fetch(bool archive) {
+    const std::int32_t id = word(4);
+    zebrix::render_queue& queue = *settings_.queue;
+    const int state = queue.job_state(id);
+    if (!(state == zebrix::job_done ||
+          (state == zebrix::job_waiting && queue.queue_position(id) == 0))) {
+        send_error(unable);
+        return;
+    }
+    std::string message;
+    int number = 0;
+    const int outcome = zebrix::read_job_status(queue.job_folder(id), message, number);
+    if (outcome == zebrix::job_failed) {
+        send_error(message);
+        return;
+    }
+    std::string path;
+    if (archive ? queue.zip_job_folder(id, path) : queue.find_job_result(id, path)) {
+        if (!platform::read_file(path, reply_body_)) {
+            reply_body_.clear();
+        }
+        if (archive) {
+            platform::remove_file(path);
+        }
+    }
+    send_response(0, id, outcome == zebrix::job_succeeded_with_number ? number : 0);
+    queue.remove_job(id);
+}
+
+void proto0_client::send_error(const std::string& text) {
+    reply_body_ = text;
+    send_response(-1, -1, 0);
+}
+
+void proto0_client::send_response(std::int32_t status, std::int32_t id, std::int32_t extra) {
+    // Header and body leave in one write; the peer sees the same bytes.
+    auto out =
+        std::make_shared<std::vector<std::uint8_t>>(job_response_size + reply_body_.size(), 0);
+    put_word(*out, 4, status);
+    put_word(*out, 8, id);
+    put_word(*out, 12, static_cast<std::int32_t>(reply_body_.size()));
+    put_word(*out, 16, extra);
+    if (!reply_body_.empty()) {
+        std::memcpy(out->data() + job_response_size, reply_body_.data(), reply_body_.size());
+    }
+    std::string().swap(reply_body_);
+    async_write_all(out, [this](const auto& ec, std::size_t n) { handle_response_written(ec, n); });
+}
+
+void proto0_client::handle_response_written(const boost::system::error_code&, std::size_t) {
+    close_session();
+}
+
+net::session_factory make_proto0_factory(const proto0_settings& settings) {
+    return [&settings](std::shared_ptr<net::zebsock_connection> connection)
+               -> std::unique_ptr<net::proto_interface> {
+        return std::make_unique<proto0_client>(std::move(connection), settings);
+    };
+}
+
+} // namespace zs::protocol

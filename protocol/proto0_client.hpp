@@ -1,0 +1,62 @@
+#pragma once
+// The render-job protocol: one request per connection (submit a job, ask for
+// its state, fetch its result file or an archive of its folder), then close.
+#include "protocol/session_base.hpp"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zs::zebrix {
+class render_queue;
+}
+
+namespace zs::protocol {
+
+inline constexpr std::int32_t JOB_SUBMIT = 0;
+inline constexpr std::int32_t JOB_FETCH_RESULT = 1;
+inline constexpr std::int32_t JOB_STATUS = 2;
+inline constexpr std::int32_t JOB_FETCH_ARCHIVE = 4;
+
+inline constexpr std::size_t job_request_size = 112;
+inline constexpr std::size_t job_response_size = 116;
+inline constexpr std::int32_t max_job_body = 0x1000000;
+
+struct proto0_settings {
+    zebrix::render_queue* queue = nullptr;
+    std::function<std::string()> password; // the configured one, lower case
+    std::chrono::milliseconds close_pause = default_close_pause;
+};
+
+class proto0_client final : public session_base {
+public:
+    proto0_client(std::shared_ptr<net::zebsock_connection> connection,
+                  const proto0_settings& settings);
+    void start() override;
+
+private:
+    void handle_header(const boost::system::error_code& ec, std::size_t bytes);
+    void handle_password_written(const boost::system::error_code& ec, std::size_t bytes);
+    void handle_body(const boost::system::error_code& ec, std::size_t bytes);
+    void handle_response_written(const boost::system::error_code& ec, std::size_t bytes);
+    void dispatch();
+    void submit();
+    void status();
+    void fetch(bool archive);
+    void send_error(const std::string& text);
+    void send_response(std::int32_t status, std::int32_t id, std::int32_t extra);
+
+    std::int32_t word(std::size_t offset) const;
+
+    const proto0_settings& settings_;
+    std::array<std::uint8_t, job_request_size> request_{};
+    std::vector<std::uint8_t> body_;
+    std::string reply_body_;
+};
+
+// The factory the TCP service calls for each connection with protocol 0.
+net::session_factory make_proto0_factory(const proto0_settings& settings);
+
+} // namespace zs::protocol
