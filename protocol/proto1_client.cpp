@@ -252,14 +252,17 @@ void proto1_client::send_response(std::shared_ptr<ZebResponse> response) {
     if (!post_target_) {
         return; // closed: dropped without touching the connection
     }
+    // Accepted before the close: still written during the close pause (the
+    // answer to an ending request goes out before the connection closes).
     post_target_->post_if_open([this, hold = post_target_, bytes] {
-        if (!closed()) {
-            queue_frame({bytes, nullptr});
-        }
+        queue_frame({bytes, nullptr});
     });
 }
 
 void proto1_client::async_write_word(std::int32_t value, std::function<void()> on_written) {
+    if (closed()) {
+        return;
+    }
     queue_frame({word_buffer(value), std::move(on_written)});
 }
 
@@ -271,9 +274,6 @@ void proto1_client::post_close_session() {
 }
 
 void proto1_client::queue_frame(frame f) {
-    if (closed()) {
-        return;
-    }
     frames_.push_back(std::move(f));
     if (frames_.size() == 1) {
         write_next_frame();
@@ -281,20 +281,21 @@ void proto1_client::queue_frame(frame f) {
 }
 
 void proto1_client::write_next_frame() {
-    async_write_all(frames_.front().bytes,
-                    [this](const boost::system::error_code& ec, std::size_t) {
-                        if (io_failed(ec)) {
-                            return;
-                        }
-                        auto done = std::move(frames_.front().on_written);
-                        frames_.pop_front();
-                        if (!frames_.empty()) {
-                            write_next_frame();
-                        }
-                        if (done) {
-                            done();
-                        }
-                    });
+    async_write_flushing(frames_.front().bytes,
+                         [this](const boost::system::error_code& ec, std::size_t) {
+                             if (io_failed(ec)) {
+                                 frames_.clear();
+                                 return;
+                             }
+                             auto done = std::move(frames_.front().on_written);
+                             frames_.pop_front();
+                             if (!frames_.empty()) {
+                                 write_next_frame();
+                             }
+                             if (done && !closed()) {
+                                 done();
+                             }
+                         });
 }
 
 void proto1_client::wait_for_peer_close() {
@@ -313,7 +314,6 @@ void proto1_client::on_closing() {
     if (watchdog_) {
         watchdog_->cancel();
     }
-    frames_.clear();
     std::lock_guard lock(post_mutex_);
     post_target_.reset();
 }

@@ -65,6 +65,17 @@ void session_base::async_write_all(std::shared_ptr<const std::vector<std::uint8_
                              });
 }
 
+void session_base::async_write_flushing(std::shared_ptr<const std::vector<std::uint8_t>> buffer,
+                                        io_handler handler) {
+    if (!connection_) {
+        return;
+    }
+    auto hold = connection_;
+    boost::asio::async_write(connection_->socket(), boost::asio::buffer(*buffer),
+                             [hold, buffer, h = std::move(handler)](
+                                 const boost::system::error_code& ec, std::size_t n) { h(ec, n); });
+}
+
 void session_base::close_session() {
     if (closed_ || !connection_) {
         return;

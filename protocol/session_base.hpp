@@ -40,6 +40,10 @@ protected:
     // Writes the whole buffer; the buffer is kept alive until the write completes.
     void async_write_all(std::shared_ptr<const std::vector<std::uint8_t>> buffer,
                          io_handler handler);
+    // The same, but also during the close pause (for frames accepted before
+    // the close), and the handler runs even once the session is closed.
+    void async_write_flushing(std::shared_ptr<const std::vector<std::uint8_t>> buffer,
+                              io_handler handler);
     // Sets closed, runs on_closing(), waits the pause on a timer, closes the
     // connection and drops the reference to it. Idempotent. I/O thread only.
     void close_session();
