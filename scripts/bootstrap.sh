@@ -11,7 +11,7 @@ packages=(
     libgtest-dev libgmock-dev googletest
     python3 zip unzip
     clang libclang-rt-dev
-    xvfb xauth
+    xvfb xauth trayer x11-utils
 )
 
 missing=()
