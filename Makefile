@@ -1,6 +1,7 @@
 # The whole set-up: `make run` and `make test`.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 BENCH_BUILD ?= build-bench
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
@@ -9,7 +10,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_SHORT_SECONDS ?= 10
 
-.PHONY: all build stage run test test-unit test-asan bench fuzz fuzz-short fuzz-build demo clean bootstrap
+.PHONY: all build stage run test test-unit test-asan test-tsan bench fuzz fuzz-short fuzz-build demo clean bootstrap
 
 all: build
 
@@ -29,7 +30,7 @@ run: build
 	@bash scripts/prepare-run.sh $(BUILD)/stage
 	exec $(BUILD)/stage/Zebrix/ZebHelper/ZebrixServer
 
-test: build test-asan fuzz-short
+test: build test-asan test-tsan fuzz-short
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
 test-unit: build
@@ -43,6 +44,17 @@ test-asan: bootstrap $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS) -L unit --timeout 600
+
+$(TSAN_BUILD)/build.ninja: | bootstrap
+	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DZS_WERROR=ON -DZS_SANITIZE=thread -DZS_WITH_SHELL=OFF
+
+# The concurrency tests (listener, sessions, controller, render queue and
+# worker, desktop) under ThreadSanitizer; any report fails the run. Only the
+# test programs carrying the `concurrency` label are built.
+test-tsan: bootstrap $(TSAN_BUILD)/build.ninja
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target concurrency_tests
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1" \
+		ctest --output-on-failure -j $(JOBS) -L concurrency --timeout 600
 
 bench: bootstrap
 	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DZS_WERROR=ON
@@ -66,4 +78,4 @@ fuzz-short: fuzz-build
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SHORT_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

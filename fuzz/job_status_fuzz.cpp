@@ -1,0 +1,60 @@
+// A job status file as the renderer (or a crash) may leave it, then a status
+// the server writes itself from the same bytes: reading never crashes, the
+// result is one of the three outcomes, the message stays bounded, and what
+// write_job_status wrote reads back as written.
+#include "fuzz/fuzz_check.hpp"
+#include "fuzz/fuzz_dir.hpp"
+#include "platform/files.hpp"
+#include "zebrix/render_files.hpp"
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+using namespace zs;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const std::string dir = fuzz::scratch_dir("jobstatus");
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    ZS_FUZZ_CHECK(platform::write_file(dir + "ZebOutput.txt", input));
+
+    std::string message = "unchanged";
+    int number = -12345;
+    const int result = zebrix::read_job_status(dir, message, number);
+    ZS_FUZZ_CHECK(result == zebrix::job_succeeded || result == zebrix::job_failed ||
+                  result == zebrix::job_succeeded_with_number);
+    ZS_FUZZ_CHECK(message.size() <= 4095 || result != zebrix::job_failed);
+    if (result == zebrix::job_failed) {
+        ZS_FUZZ_CHECK(message != "unchanged" || input.find("unchanged") != std::string::npos);
+        ZS_FUZZ_CHECK(message.find("Developers:") == std::string::npos);
+    } else {
+        ZS_FUZZ_CHECK(input.find("Error=") != std::string::npos);
+        ZS_FUZZ_CHECK((result == zebrix::job_succeeded_with_number) ==
+                      (input.find("StyleNameTimeSig=") != std::string::npos));
+    }
+
+    // The server's own status: the first four bytes are the code, the rest the
+    // message, kept to one line without the part readers drop.
+    if (size < 4) {
+        return 0;
+    }
+    std::int32_t code = 0;
+    std::memcpy(&code, data, 4);
+    std::string text = input.substr(4, 1000);
+    text = text.substr(0, text.find_first_of(std::string("\n\0", 2)));
+    text = text.substr(0, text.find("Developers:"));
+    if (!text.empty() && text.back() == '\r') {
+        text.pop_back(); // a CR before the line end is kept by the reader
+    }
+    zebrix::write_job_status(dir, text, code);
+    message.clear();
+    number = -1;
+    const int own = zebrix::read_job_status(dir, message, number);
+    if (code == 0) {
+        ZS_FUZZ_CHECK(own == zebrix::job_succeeded);
+    } else {
+        ZS_FUZZ_CHECK(own == zebrix::job_failed);
+        ZS_FUZZ_CHECK(message == text);
+    }
+    return 0;
+}

@@ -1,0 +1,54 @@
+// A key=value file as a program may leave it. Reading it and writing the
+// store out must be stable: the written text reads back to the same store
+// and writes out to the same text, and every key keeps its first spelling.
+#include "fuzz/fuzz_check.hpp"
+#include "fuzz/fuzz_dir.hpp"
+#include "platform/files.hpp"
+#include "zebrix/file_exchange.hpp"
+
+#include <cstdint>
+#include <string>
+
+using namespace zs;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const std::string dir = fuzz::scratch_dir("kv");
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    const std::string path = dir + "zeboutput.txt";
+    zs::platform::write_file(path, input);
+
+    zebrix::key_value_store store;
+    zebrix::add_key_value(store, "stale", "left from before");
+    zebrix::read_key_value_file(path, store);
+    std::string kept;
+    ZS_FUZZ_CHECK(zs::platform::read_file(path, kept) && kept == input); // never changed
+
+    zebrix::key_value_store direct;
+    zebrix::parse_key_values(input, direct);
+    const std::string text = zebrix::serialize_key_values(store);
+    ZS_FUZZ_CHECK(text == zebrix::serialize_key_values(direct));
+    ZS_FUZZ_CHECK(store.empty() == (input.find('=') == std::string::npos));
+
+    if (text.find("\r\n") != std::string::npos) {
+        return 0; // a value ending in CR reads back without it, as a text-mode read does
+    }
+    zebrix::key_value_store again;
+    zebrix::parse_key_values(text, again);
+    ZS_FUZZ_CHECK(zebrix::serialize_key_values(again) == text);
+    ZS_FUZZ_CHECK(again.key_count() == store.key_count());
+    // A lookup ignores ASCII case and gives the first value met.
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        ZS_FUZZ_CHECK(end != std::string::npos); // every written line ends in LF
+        const std::string line = text.substr(start, end - start);
+        const std::size_t eq = line.find('=');
+        ZS_FUZZ_CHECK(eq != std::string::npos);
+        const std::string key = line.substr(0, eq);
+        const auto& values = store.values(zebrix::lower_ascii(key));
+        ZS_FUZZ_CHECK(!values.empty());
+        ZS_FUZZ_CHECK(store.lookup(key) == values.front());
+        start = end + 1;
+    }
+    return 0;
+}

@@ -1,0 +1,144 @@
+// Faults of render jobs against the staged server: a job folder deleted under
+// the server, and the renderer killed while it works. The job ends with the
+// status the design gives, its fetch with the error reply, and the server
+// goes on serving the next job.
+#include "client/client_session.hpp"
+#include "platform/desktop.hpp"
+#include "platform/process.hpp"
+#include "protocol/payload.hpp"
+#include "tests/support/staged_server.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+namespace {
+
+using namespace zs;
+using namespace std::chrono_literals;
+
+struct job_reply {
+    std::int32_t status = -2;
+    std::int32_t id = -2;
+    std::string body;
+};
+
+job_reply job_call(std::uint16_t port, std::int32_t type, std::int32_t id,
+                   const std::string& body) {
+    client::session s(20s);
+    std::vector<std::uint8_t> request(4 + 112 + body.size(), 0);
+    protocol::put_word(request.data() + 4, type);
+    protocol::put_word(request.data() + 8, id);
+    protocol::put_word(request.data() + 12, static_cast<std::int32_t>(body.size()));
+    std::memcpy(request.data() + 4 + 112, body.data(), body.size());
+    job_reply r;
+    if (!s.connect("127.0.0.1", port) || !s.write_bytes(request.data(), request.size()) ||
+        s.read_word() != 1) {
+        return r;
+    }
+    const auto header = s.read_exact(116);
+    if (!header) {
+        return r;
+    }
+    r.status = protocol::get_word(header->data() + 4);
+    r.id = protocol::get_word(header->data() + 8);
+    const auto length = protocol::get_word(header->data() + 12);
+    if (length > 0) {
+        const auto b = s.read_exact(static_cast<std::size_t>(length));
+        if (b) {
+            r.body.assign(b->begin(), b->end());
+        }
+    }
+    return r;
+}
+
+// Polls the job's state until it is done (status 0), at most `limit`.
+bool wait_done(std::uint16_t port, std::int32_t id, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (job_call(port, 2, id, "").status == 0) {
+            return true;
+        }
+        std::this_thread::sleep_for(100ms);
+    }
+    return false;
+}
+
+class JobFault : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(server.start()); }
+    void TearDown() override {
+        server.stop();
+        for (const auto& w : platform::enumerate_windows(server.desktop())) {
+            platform::terminate_process(static_cast<platform::process_id>(w.pid), 5s);
+        }
+    }
+    std::string job_folder(std::int32_t id) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%03d", id);
+        return server.helper_dir() + "outputs/" + name + "/";
+    }
+    test::staged_server server;
+};
+
+TEST_F(JobFault, JobFolderDeletedUnderTheServerFailsOnlyThatJob) {
+    const auto port = server.tcp_port();
+    // A slow render keeps the renderer busy while the next job waits.
+    const auto busy = job_call(port, 0, 0, "Output=songlist\r\nRenderMs=2500\r\n");
+    ASSERT_EQ(busy.status, 1);
+    const auto copy = job_call(port, 0, 0, "ZebMiniAudioFile=demo.mp4");
+    ASSERT_EQ(copy.status, 1);
+    ASSERT_TRUE(std::filesystem::is_directory(job_folder(copy.id)));
+    std::filesystem::remove_all(job_folder(copy.id));
+
+    ASSERT_TRUE(wait_done(port, busy.id, 30s));
+    ASSERT_TRUE(wait_done(port, copy.id, 30s));
+    const auto fetched = job_call(port, 1, copy.id, "");
+    EXPECT_EQ(fetched.status, -1);
+    EXPECT_EQ(fetched.id, -1);
+    EXPECT_EQ(fetched.body, "Error occurred on server");
+    // The slow job is untouched and its result is fetched.
+    const auto result = job_call(port, 1, busy.id, "");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_FALSE(result.body.empty());
+    // The queue and worker go on.
+    const auto next = job_call(port, 0, 0, "ZebMiniAudioFile=demo.mp4");
+    ASSERT_EQ(next.status, 1);
+    ASSERT_TRUE(wait_done(port, next.id, 30s));
+    const auto audio = job_call(port, 1, next.id, "");
+    EXPECT_EQ(audio.status, 0);
+    EXPECT_FALSE(audio.body.empty());
+}
+
+TEST_F(JobFault, RendererKilledMidJobLeavesTheJobRunningAndServesTheNext) {
+    const auto port = server.tcp_port();
+    const auto job = job_call(port, 0, 0, "Output=songlist\r\nRenderMs=20000\r\n");
+    ASSERT_EQ(job.status, 1);
+    platform::process_id renderer = 0;
+    const auto end = std::chrono::steady_clock::now() + 20s;
+    while (renderer == 0 && std::chrono::steady_clock::now() < end) {
+        for (const auto& w : platform::enumerate_windows(server.desktop())) {
+            if (w.class_name == "TZebrix3Window") {
+                renderer = static_cast<platform::process_id>(w.pid);
+            }
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    ASSERT_NE(renderer, 0) << "the renderer never showed its window";
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(platform::terminate_process(renderer, 5s));
+    // Nobody reports the end: the job is still being rendered (it ends by the
+    // 300 s limit, shown with an injected clock in the worker's fault test).
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(job_call(port, 2, job.id, "").status, 1);
+    // The rest of the server is unaffected: an unknown job, and a new status.
+    EXPECT_EQ(job_call(port, 2, 4242, "").body, "Server is unable to process the request");
+    const auto waiting = job_call(port, 0, 0, "ZebMiniAudioFile=demo.mp4");
+    ASSERT_EQ(waiting.status, 1);
+    EXPECT_EQ(job_call(port, 2, waiting.id, "").status, 1)
+        << "first in line behind the current job";
+}
+
+} // namespace
