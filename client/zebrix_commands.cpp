@@ -235,6 +235,8 @@ int run_zebrix(const common_options& options, const std::vector<std::string>& ar
         s.send_request({protocol::MSG_REQUEST, id + 1, 0, 0, 0, 0, 0});
         s.read_response();
     }
+    // The controller is free once the server has closed the session.
+    s.wait_closed();
     return ok ? 0 : 1;
 }
 
