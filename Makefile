@@ -32,6 +32,11 @@ run: build
 
 test: build test-asan test-tsan fuzz-short
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+	bash scripts/demo.sh $(BUILD)
+
+# The README's five-minute tour against a private copy of the stage.
+demo: build
+	bash scripts/demo.sh $(BUILD)
 
 test-unit: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L unit
