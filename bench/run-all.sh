@@ -8,13 +8,18 @@ lines=$(mktemp)
 status=0
 for exe in $(find "$build/bench" -maxdepth 2 -type f -name 'bench_*' -perm -u+x | sort); do
     echo "== $(basename "$exe")" >&2
-    if ! "$exe" | tee -a "$lines"; then
+    # Raw output goes to standard error; standard output carries only the table.
+    if ! "$exe" | tee -a "$lines" >&2; then
         echo "benchmark $(basename "$exe") failed" >&2
         status=1
     fi
 done
 echo
 printf '%-26s %14s %-8s %14s %8s\n' name value unit baseline ratio
+if ! grep -q '^BENCH ' "$lines"; then
+    echo "no BENCH lines: no benchmark ran" >&2
+    status=1
+fi
 grep '^BENCH ' "$lines" | while read -r _ rest; do
     declare -A f=()
     for kv in $rest; do f[${kv%%=*}]=${kv#*=}; done
