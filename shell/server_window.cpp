@@ -98,6 +98,12 @@ void server_window::paint_overlay(QPainter& p) {
     p.setPen(label_light);
     p.drawText(title_box, Qt::AlignVCenter | Qt::AlignLeft, title_);
 
+    // The emblem fades to grey while the service is stopped.
+    if (!running_) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0xa4, 0xad, 0xb8, 170));
+        p.drawEllipse(QRectF(125, 163, 62, 62));
+    }
     // Service lamp beside the buttons: green while running, red when stopped.
     const QColor lamp = running_ ? QColor(0x3c, 0xd0, 0x5a) : QColor(0xd9, 0x4a, 0x3d);
     QRadialGradient glow(QPointF(38, 287), 11);

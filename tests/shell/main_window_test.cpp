@@ -145,6 +145,7 @@ TEST(main_window, about_box_shows_version_and_notice) {
     EXPECT_EQ(about->windowTitle(), "About ZebrixServer");
     EXPECT_EQ(about->version_line(), "ZebrixServer, Version  2.0.1 build 5058");
     EXPECT_FALSE(about->notice_line().isEmpty());
+    EXPECT_TRUE(zs::test::save_screenshot(*about, "about_dialog"));
     about->accept();
     drain_events();
     EXPECT_EQ(rig.controller().about(), nullptr);
