@@ -23,9 +23,14 @@ TEST_F(ZebrixControl, OneClientHoldsControlUntilItLeaves) {
     ASSERT_TRUE(second.open(server.tcp_port()));
     EXPECT_EQ(second.first_word, 1);
     EXPECT_EQ(second.second_word, 0);
+    const auto refused_at = std::chrono::steady_clock::now();
     std::size_t extra = 99;
     EXPECT_TRUE(second.s.wait_closed(&extra));
     EXPECT_EQ(extra, 0u);
+    std::printf("refused client closed %lld ms after its 0\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::steady_clock::now() - refused_at)
+                                           .count()));
 
     auto r = first.call(4); // the refused client changed nothing
     ASSERT_TRUE(r);
