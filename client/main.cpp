@@ -18,6 +18,17 @@ void print_usage() {
     for (const auto& entry : zs::client::command_table()) {
         std::fprintf(stderr, "  %s\n", entry.usage);
     }
+    std::fprintf(
+        stderr,
+        "\nDefaults: --host 127.0.0.1, --port $ZEBRIX_TCP_PORT or 6789, --udp-port\n"
+        "$ZEBRIX_UDP_PORT or 6790, --password kxvwq, --timeout 10000 (milliseconds).\n"
+        "--json prints machine-readable output; discover --host 255.255.255.255 asks the\n"
+        "whole local network.\n\n"
+        "zebrix/orvanta options: --first N and --second N are the command's two arguments,\n"
+        "--text T sends a text item, --want NAME asks for a file back (repeatable),\n"
+        "--events N waits for N events after the reply; zebrix only: --out DIR saves the\n"
+        "returned files there (default: the current folder), --action N sends that action.\n"
+        "The protocol and the command codes: docs/protocol.md.\n");
 }
 
 bool parse_port(const char* text, std::uint16_t& port) {
