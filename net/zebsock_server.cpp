@@ -67,6 +67,9 @@ void zebsock_server::handle_accept(const boost::system::error_code& ec) {
     }
     boost::system::error_code ignored;
     next_->socket().set_option(boost::asio::socket_base::keep_alive(true), ignored);
+    // Handshake records are small writes answered by the peer; without this
+    // each waits for a delayed acknowledgement.
+    next_->socket().set_option(boost::asio::ip::tcp::no_delay(true), ignored);
     auto accepted = next_;
     boost::asio::post(accepted->executor(), [accepted] { accepted->start(); });
     next_ = manager_.create(pool_.next(), factories_, settings_.connection);

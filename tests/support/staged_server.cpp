@@ -159,7 +159,11 @@ int run_program(const std::vector<std::string>& argv, const std::vector<std::str
 }
 
 staged_server::staged_server() : folder_("zs-stage") {
-    copy_tree(ZS_STAGE_DIR "/", folder_.path());
+    // Benchmarks run against the stage of their own (release) build.
+    const char* bench_stage = std::getenv("ZS_BENCH_STAGE");
+    copy_tree(bench_stage != nullptr && *bench_stage != '\0' ? std::string(bench_stage) + "/"
+                                                             : std::string(ZS_STAGE_DIR "/"),
+              folder_.path());
     desktop_ = folder_.path() + "desktop/";
     platform::make_folders(desktop_);
     tcp_port_ = free_tcp_port();
