@@ -37,7 +37,7 @@ struct rig {
     }
 };
 
-std::string exchange(rig& r, const std::string& to_send) {
+std::string run_exchange(rig& r, const std::string& to_send) {
     int fds[2];
     ZS_FUZZ_CHECK(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, fds) == 0);
     boost::asio::io_context io(1);
@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static rig r;
     std::string request(4, '\0'); // protocol 0
     request.append(reinterpret_cast<const char*>(data), size);
-    const std::string out = exchange(r, request);
+    const std::string out = run_exchange(r, request);
     if (size < protocol::job_request_size) {
         ZS_FUZZ_CHECK(out.empty()); // nothing is answered before the whole header
         return 0;

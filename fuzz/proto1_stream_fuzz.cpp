@@ -9,6 +9,7 @@
 
 #include <boost/asio/io_context.hpp>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <string>
