@@ -51,6 +51,17 @@ void proto0_client::handle_header(const boost::system::error_code& ec, std::size
     const std::string sent(text, strnlen(text, password_size));
     const std::string configured = settings_.password();
     const bool accepted = sent == configured || configured == core::default_password;
+    const std::int32_t length = word(8);
+    if (accepted && (length <= 0 || length > max_job_body)) {
+        // No body to read: the password word leaves with the response.
+        word_pending_ = true;
+        if (length == 0) {
+            dispatch();
+        } else {
+            send_error(connection_error);
+        }
+        return;
+    }
     auto reply = std::make_shared<std::vector<std::uint8_t>>(4, 0);
     put_word(*reply, 0, accepted ? 1 : 0);
     async_write_all(reply, [this, accepted](const auto& e, std::size_t n) {
@@ -103,7 +114,14 @@ void proto0_client::dispatch() {
         break;
     default:
         // Nothing to answer; the connection is not left open without I/O.
-        close_session();
+        if (word_pending_) {
+            word_pending_ = false;
+            auto reply = std::make_shared<std::vector<std::uint8_t>>(4, 0);
+            put_word(*reply, 0, 1);
+            async_write_all(reply, [this](const auto&, std::size_t) { close_session(); });
+        } else {
+            close_session();
+        }
         break;
     }
 }
@@ -182,15 +200,21 @@ void proto0_client::send_error(const std::string& text) {
 }
 
 void proto0_client::send_response(std::int32_t status, std::int32_t id, std::int32_t extra) {
-    // Header and body leave in one write; the peer sees the same bytes.
+    // Header and body (and a pending password word before them) leave in
+    // one write; the peer sees the same bytes.
+    const std::size_t at = word_pending_ ? 4 : 0;
     auto out =
-        std::make_shared<std::vector<std::uint8_t>>(job_response_size + reply_body_.size(), 0);
-    put_word(*out, 4, status);
-    put_word(*out, 8, id);
-    put_word(*out, 12, static_cast<std::int32_t>(reply_body_.size()));
-    put_word(*out, 16, extra);
+        std::make_shared<std::vector<std::uint8_t>>(at + job_response_size + reply_body_.size(), 0);
+    if (word_pending_) {
+        put_word(*out, 0, 1);
+        word_pending_ = false;
+    }
+    put_word(*out, at + 4, status);
+    put_word(*out, at + 8, id);
+    put_word(*out, at + 12, static_cast<std::int32_t>(reply_body_.size()));
+    put_word(*out, at + 16, extra);
     if (!reply_body_.empty()) {
-        std::memcpy(out->data() + job_response_size, reply_body_.data(), reply_body_.size());
+        std::memcpy(out->data() + at + job_response_size, reply_body_.data(), reply_body_.size());
     }
     std::string().swap(reply_body_);
     async_write_all(out, [this](const auto& ec, std::size_t n) { handle_response_written(ec, n); });

@@ -54,6 +54,7 @@ private:
     std::array<std::uint8_t, job_request_size> request_{};
     std::vector<std::uint8_t> body_;
     std::string reply_body_;
+    bool word_pending_ = false; // the password word 1 is not written yet
 };
 
 // The factory the TCP service calls for each connection with protocol 0.
