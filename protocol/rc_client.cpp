@@ -29,7 +29,13 @@ void RCClient::handle_verdict_written() {
 }
 
 bool RCClient::handle_request(std::shared_ptr<ZebRequest> request) {
-    return controller_.execute_request(*request);
+    const bool keep = controller_.execute_request(*request);
+    if (!keep && attached_) {
+        // The client has said goodbye: the next client need not wait for the close.
+        controller_.detach_client(this);
+        attached_ = false;
+    }
+    return keep;
 }
 
 void RCClient::send_response(std::shared_ptr<ZebResponse> response) {
