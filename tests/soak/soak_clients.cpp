@@ -194,7 +194,7 @@ bool job_submit(const target& t, tally& counts, std::string& why) {
         why = "submit reply";
         return false;
     }
-    ++counts.jobs_submitted;
+    ++counts.jobs_accepted;
     job_reply state;
     if (!job_exchange(t, 2, r.id, "", state, why)) {
         return false;
@@ -380,8 +380,8 @@ void run_client(kind k, const target& t, tally& counts, std::mt19937& random) {
         ++counts.requests;
         break;
     case kind::job_submit:
-        if (counts.jobs_submitted.load() >= 12) {
-            ok = job_status_unknown(t, why); // keeps the renderer's work bounded
+        if (counts.jobs_submitted.fetch_add(1) >= 12) { // reserves one of the 12
+            ok = job_status_unknown(t, why);            // keeps the renderer's work bounded
             ++counts.requests;
         } else {
             ok = job_submit(t, counts, why);

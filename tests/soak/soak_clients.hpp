@@ -18,8 +18,9 @@ struct tally {
     std::atomic<int> clients{0};
     std::atomic<int> requests{0};
     std::atomic<int> correct_clients{0};
-    std::atomic<int> errors{0}; // failures seen by correct clients
-    std::atomic<int> jobs_submitted{0};
+    std::atomic<int> errors{0};         // failures seen by correct clients
+    std::atomic<int> jobs_submitted{0}; // submit slots taken (at most 12 submit)
+    std::atomic<int> jobs_accepted{0};
     std::atomic<int> controlled{0}; // remote-control clients that got control
 };
 
