@@ -50,8 +50,11 @@ test-asan: bootstrap $(ASAN_BUILD)/build.ninja
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS) -L unit --timeout 600
 
+# g++ warns that ThreadSanitizer does not model atomic_thread_fence (used inside
+# Boost.Asio); that warning is not an error here.
 $(TSAN_BUILD)/build.ninja: | bootstrap
-	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DZS_WERROR=ON -DZS_SANITIZE=thread -DZS_WITH_SHELL=OFF
+	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DZS_WERROR=ON -DZS_SANITIZE=thread -DZS_WITH_SHELL=OFF \
+		-DCMAKE_CXX_FLAGS=-Wno-tsan
 
 # The concurrency tests (listener, sessions, controller, render queue and
 # worker, desktop) under ThreadSanitizer; any report fails the run. Only the

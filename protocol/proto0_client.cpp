@@ -5,6 +5,7 @@
 #include "zebrix/render_files.hpp"
 #include "zebrix/render_queue.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 namespace zs::protocol {
@@ -84,10 +85,21 @@ void proto0_client::handle_password_written(const boost::system::error_code& ec,
     } else if (length < 0 || length > max_job_body) {
         send_error(connection_error);
     } else {
-        body_.assign(static_cast<std::size_t>(length) + 1, 0);
-        async_read_exact(body_.data(), static_cast<std::size_t>(length),
-                         [this](const auto& e, std::size_t n) { handle_body(e, n); });
+        body_.clear();
+        read_body_chunk();
     }
+}
+
+// The body grows with the bytes that arrive: a header that only announces
+// 16 MiB must not make the server hold 16 MiB (hundreds of such clients
+// would exhaust its memory).
+void proto0_client::read_body_chunk() {
+    constexpr std::size_t chunk = 64 * 1024;
+    const auto length = static_cast<std::size_t>(word(8));
+    const std::size_t have = body_.size();
+    body_.resize(have + std::min(chunk, length - have));
+    async_read_exact(body_.data() + have, body_.size() - have,
+                     [this](const auto& e, std::size_t n) { handle_body(e, n); });
 }
 
 void proto0_client::handle_body(const boost::system::error_code& ec, std::size_t) {
@@ -95,6 +107,11 @@ void proto0_client::handle_body(const boost::system::error_code& ec, std::size_t
         close_session();
         return;
     }
+    if (body_.size() < static_cast<std::size_t>(word(8))) {
+        read_body_chunk();
+        return;
+    }
+    body_.push_back(0); // the terminating NUL after the text
     dispatch();
 }
 

@@ -39,6 +39,7 @@ public:
 private:
     void handle_header(const boost::system::error_code& ec, std::size_t bytes);
     void handle_password_written(const boost::system::error_code& ec, std::size_t bytes);
+    void read_body_chunk();
     void handle_body(const boost::system::error_code& ec, std::size_t bytes);
     void handle_response_written(const boost::system::error_code& ec, std::size_t bytes);
     void dispatch();

@@ -1,0 +1,79 @@
+// Render-job headers that announce a 16 MiB body and then send nothing: the
+// server must not set memory aside for bytes that never come (a few hundred
+// such clients would exhaust it). A large body that does arrive, in many
+// pieces, is still read whole.
+#include "client/client_session.hpp"
+#include "protocol/payload.hpp"
+#include "tests/support/staged_server.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace zs;
+using namespace std::chrono_literals;
+
+constexpr int announcing_clients = 40;
+constexpr long growth_limit_kb = 64 * 1024; // 40 bodies of 16 MiB would be 640 MiB
+
+long resident_kb(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return -1;
+}
+
+std::vector<std::uint8_t> job_header(std::int32_t type, std::int32_t body_length) {
+    std::vector<std::uint8_t> bytes(4 + 112, 0);
+    protocol::put_word(bytes.data() + 4, type);
+    protocol::put_word(bytes.data() + 12, body_length);
+    return bytes;
+}
+
+TEST(MemoryFault, AnnouncedBodiesAreNotHeldBeforeTheyArrive) {
+    test::staged_server server;
+    ASSERT_TRUE(server.start());
+    const long before = resident_kb(server.pid());
+    std::vector<std::unique_ptr<client::session>> clients;
+    for (int i = 0; i < announcing_clients; ++i) {
+        auto s = std::make_unique<client::session>(10s);
+        const auto header = job_header(0, 0x1000000);
+        ASSERT_TRUE(s->connect("127.0.0.1", server.tcp_port()));
+        ASSERT_TRUE(s->write_bytes(header.data(), header.size()));
+        ASSERT_EQ(s->read_word(), 1); // the header is read; the body read is pending
+        clients.push_back(std::move(s));
+    }
+    std::this_thread::sleep_for(300ms);
+    const long during = resident_kb(server.pid());
+    std::printf("resident memory: %ld kB before, %ld kB with %d announced 16 MiB bodies\n", before,
+                during, announcing_clients);
+    EXPECT_LT(during - before, growth_limit_kb);
+    clients.clear();
+
+    // A 300 kB job text in many pieces is still one job.
+    std::string text = "Output=songlist\r\nRenderMs=20\r\n";
+    text.resize(300 * 1024, 'x');
+    client::session s(20s);
+    auto request = job_header(0, static_cast<std::int32_t>(text.size()));
+    request.insert(request.end(), text.begin(), text.end());
+    ASSERT_TRUE(s.connect("127.0.0.1", server.tcp_port()));
+    ASSERT_TRUE(s.write_bytes(request.data(), request.size()));
+    ASSERT_EQ(s.read_word(), 1);
+    const auto reply = s.read_exact(116);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(protocol::get_word(reply->data() + 4), 1) << "accepted";
+    EXPECT_GE(protocol::get_word(reply->data() + 8), 0);
+    EXPECT_TRUE(server.running());
+}
+
+} // namespace
