@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 namespace zs::protocol {
 
@@ -182,9 +183,21 @@ void proto0_client::status() {
     }
 }
 
+// A fetch checks, packs, reads and removes the job as one step: two clients
+// fetching one job at once on two I/O threads would otherwise pack into and
+// delete the same archive file under each other (an empty archive reported
+// as success) and both be handed the job.
+namespace {
+std::mutex& fetch_mutex() {
+    static std::mutex m;
+    return m;
+}
+} // namespace
+
 void proto0_client::fetch(bool archive) {
     const std::int32_t id = word(4);
     zebrix::render_queue& queue = *settings_.queue;
+    std::lock_guard lock(fetch_mutex()); // taken before the queue's own lock
     const int state = queue.job_state(id);
     if (!(state == zebrix::job_done ||
           (state == zebrix::job_waiting && queue.queue_position(id) == 0))) {
