@@ -2,6 +2,8 @@
 // The job's result is handed out once: one client gets a whole archive, the
 // others the error reply, never a success with an empty or broken archive.
 #include "client/client_session.hpp"
+#include "platform/desktop.hpp"
+#include "platform/process.hpp"
 #include "protocol/payload.hpp"
 #include "tests/support/staged_server.hpp"
 
@@ -11,6 +13,14 @@
 #include <vector>
 
 namespace {
+
+// The stand-in programs outlive the server by design; end them with the test.
+void end_programs(const zs::test::staged_server& server) {
+    for (const auto& w : zs::platform::enumerate_windows(server.desktop())) {
+        zs::platform::terminate_process(static_cast<zs::platform::process_id>(w.pid),
+                                        std::chrono::seconds(5));
+    }
+}
 
 using namespace zs;
 using namespace std::chrono_literals;
@@ -94,6 +104,8 @@ TEST(FetchRace, ConcurrentArchiveFetchesHandTheResultOutOnce) {
         }
         EXPECT_EQ(successes, 1) << "round " << round;
     }
+    server.stop();
+    end_programs(server);
 }
 
 } // namespace

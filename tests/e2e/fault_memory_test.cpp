@@ -3,6 +3,8 @@
 // such clients would exhaust it). A large body that does arrive, in many
 // pieces, is still read whole.
 #include "client/client_session.hpp"
+#include "platform/desktop.hpp"
+#include "platform/process.hpp"
 #include "protocol/payload.hpp"
 #include "tests/support/staged_server.hpp"
 
@@ -15,6 +17,14 @@
 #include <vector>
 
 namespace {
+
+// The stand-in programs outlive the server by design; end them with the test.
+void end_programs(const zs::test::staged_server& server) {
+    for (const auto& w : zs::platform::enumerate_windows(server.desktop())) {
+        zs::platform::terminate_process(static_cast<zs::platform::process_id>(w.pid),
+                                        std::chrono::seconds(5));
+    }
+}
 
 using namespace zs;
 using namespace std::chrono_literals;
@@ -74,6 +84,8 @@ TEST(MemoryFault, AnnouncedBodiesAreNotHeldBeforeTheyArrive) {
     EXPECT_EQ(protocol::get_word(reply->data() + 4), 1) << "accepted";
     EXPECT_GE(protocol::get_word(reply->data() + 8), 0);
     EXPECT_TRUE(server.running());
+    server.stop();
+    end_programs(server);
 }
 
 } // namespace

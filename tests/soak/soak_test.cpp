@@ -3,6 +3,8 @@
 // middle of a frame, slow readers and clients that vanish. Afterwards a
 // normal client is served, and the server's descriptors and resident memory
 // are back where they were.
+#include "platform/desktop.hpp"
+#include "platform/process.hpp"
 #include "tests/soak/soak_clients.hpp"
 #include "tests/support/staged_server.hpp"
 
@@ -17,6 +19,14 @@
 #include <vector>
 
 namespace {
+
+// The stand-in programs outlive the server by design; end them with the test.
+void end_programs(const zs::test::staged_server& server) {
+    for (const auto& w : zs::platform::enumerate_windows(server.desktop())) {
+        zs::platform::terminate_process(static_cast<zs::platform::process_id>(w.pid),
+                                        std::chrono::seconds(5));
+    }
+}
 
 using namespace std::chrono_literals;
 using namespace zs;
@@ -128,6 +138,7 @@ TEST(Soak, HundredsOfMixedClientsLeaveTheServerAsItWas) {
     EXPECT_LT(rss_after, rss_before + rss_growth_limit_kb);
     EXPECT_TRUE(server.running());
     server.stop();
+    end_programs(server);
 }
 
 } // namespace
