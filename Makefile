@@ -30,9 +30,11 @@ run: build
 	@bash scripts/prepare-run.sh $(BUILD)/stage
 	exec $(BUILD)/stage/Zebrix/ZebHelper/ZebrixServer
 
+# The full run: sanitizer builds, short fuzzing, the demo tour, then every
+# test of the main build (its summary is the last line).
 test: build test-asan test-tsan fuzz-short
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
 	bash scripts/demo.sh $(BUILD)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
 # The README's five-minute tour against a private copy of the stage.
 demo: build
