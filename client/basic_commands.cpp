@@ -7,9 +7,36 @@
 namespace zs::client {
 namespace {
 
-int run_discover(const common_options& options, const std::vector<std::string>&) {
+const char* const discover_help =
+    "Usage: zebrix-client [--host H] [--udp-port N] [--timeout MS] [--json] discover\n\n"
+    "Sends one discovery datagram to --host only (default 127.0.0.1; 255.255.255.255\n"
+    "asks the whole local network) on --udp-port (default $ZEBRIX_UDP_PORT, else\n"
+    "6790), listens for replies for a tenth of --timeout (1000 ms by default) and\n"
+    "prints \"address identity name\" for each server that answered; with --json an\n"
+    "array of {\"address\",\"identity\",\"name\"}. Connect over TCP to the address shown.\n\n"
+    "Exit status: 0 when a server answered; 1 when none did or the datagram could not\n"
+    "be sent; 2 bad arguments.\n";
+
+const char* const info_help =
+    "Usage: zebrix-client [--host H] [--port N] [--password P] [--timeout MS] [--json] info\n\n"
+    "Logs in to the server at --host and --port with protocol 1 (challenge and\n"
+    "--password) and prints its identity (a UUID) and its name; with --json\n"
+    "{\"identity\",\"name\"}. The session then ends without taking control of a program.\n\n"
+    "Exit status: 0 logged in; 1 the login was refused or the server did not answer;\n"
+    "2 bad arguments.\n";
+
+int run_discover(const common_options& options, const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        return usage_error("discover", "unexpected argument '" + args[0] + "'");
+    }
+    std::string error;
     const auto found = discover(options.host, options.udp_port,
-                                std::chrono::milliseconds(options.timeout_ms / 10));
+                                std::chrono::milliseconds(options.timeout_ms / 10), &error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "zebrix-client: discover %s:%u: %s\n", options.host.c_str(),
+                     options.udp_port, error.c_str());
+        return 1;
+    }
     if (options.json) {
         std::printf("[");
         for (std::size_t i = 0; i < found.size(); ++i) {
@@ -26,7 +53,10 @@ int run_discover(const common_options& options, const std::vector<std::string>&)
     return found.empty() ? 1 : 0;
 }
 
-int run_info(const common_options& options, const std::vector<std::string>&) {
+int run_info(const common_options& options, const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        return usage_error("info", "unexpected argument '" + args[0] + "'");
+    }
     session s;
     server_info info;
     if (!open_session(s, options, info)) {
@@ -43,9 +73,10 @@ int run_info(const common_options& options, const std::vector<std::string>&) {
 
 const command_registration discover_command{
     "discover", run_discover,
-    "discover                     list the servers that answer discovery"};
+    "discover                 list the servers that answer a discovery datagram", discover_help};
 const command_registration info_command{
-    "info", run_info, "info                         log in and show identity and name"};
+    "info", run_info, "info                     log in and show the server's identity and name",
+    info_help};
 
 } // namespace
 } // namespace zs::client

@@ -50,7 +50,7 @@ public:
     std::optional<server_info> handshake(const std::string& password);
     // Sends the client type and reads the server's first word.
     std::optional<std::int32_t> choose_client_type(std::int32_t type);
-    // The protocol word, the handshake and the client type in one go.
+    // The protocol word and the handshake in one go (the client type is next).
     std::optional<server_info> open_protocol1(const std::string& host, std::uint16_t port,
                                               const std::string& password);
 

@@ -26,6 +26,16 @@ std::string json_quote(const std::string& text) {
     return out + "\"";
 }
 
+bool is_help(const std::string& arg) {
+    return arg == "--help" || arg == "-h";
+}
+
+int usage_error(const char* command, const std::string& problem) {
+    std::fprintf(stderr, "zebrix-client %s: %s\nTry 'zebrix-client %s --help'.\n", command,
+                 problem.c_str(), command);
+    return 2;
+}
+
 bool open_session(session& s, const common_options& options, server_info& info) {
     s.set_timeout(std::chrono::milliseconds(options.timeout_ms));
     auto result = s.open_protocol1(options.host, options.port, options.password);

@@ -39,16 +39,30 @@ bool parse_discovery_reply(const std::uint8_t* data, std::size_t size, discovere
 }
 
 std::vector<discovered_server> discover(const std::string& host, std::uint16_t port,
-                                        std::chrono::milliseconds listen) {
+                                        std::chrono::milliseconds listen, std::string* error) {
     using boost::asio::ip::udp;
-    boost::asio::io_context io;
-    udp::socket socket(io, udp::endpoint(udp::v4(), 0));
-    socket.set_option(boost::asio::socket_base::broadcast(true));
-    const udp::endpoint target(boost::asio::ip::make_address(host), port);
-    const auto request = discovery_request();
-    socket.send_to(boost::asio::buffer(request), target);
-
     std::vector<discovered_server> found;
+    boost::system::error_code failure;
+    const auto address = boost::asio::ip::make_address(host, failure);
+    boost::asio::io_context io;
+    udp::socket socket(io);
+    if (!failure) {
+        socket.open(address.is_v6() ? udp::v6() : udp::v4(), failure);
+    }
+    if (!failure && address.is_v4()) {
+        socket.set_option(boost::asio::socket_base::broadcast(true), failure);
+    }
+    const auto request = discovery_request();
+    if (!failure) {
+        socket.send_to(boost::asio::buffer(request), udp::endpoint(address, port), 0, failure);
+    }
+    if (failure) {
+        if (error) {
+            *error = failure.message();
+        }
+        return found;
+    }
+
     std::vector<std::uint8_t> buffer(65535);
     udp::endpoint sender;
     std::function<void()> receive = [&] {

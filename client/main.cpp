@@ -10,34 +10,43 @@
 
 namespace {
 
-void print_usage() {
-    std::fprintf(
-        stderr,
-        "Usage: zebrix-client [--host H] [--port N] [--udp-port N] [--password P] [--json]\n"
-        "                     [--timeout MS] <command> [arguments]\n\nCommands:\n");
+const char* const synopsis =
+    "Usage: zebrix-client [--host H] [--port N] [--udp-port N] [--password P] [--json]\n"
+    "                     [--timeout MS] COMMAND [arguments]\n";
+
+void print_help() {
+    std::printf("%s\nCommands:\n", synopsis);
     for (const auto& entry : zs::client::command_table()) {
-        std::fprintf(stderr, "  %s\n", entry.usage);
+        std::printf("  %s\n", entry.summary);
     }
-    std::fprintf(
-        stderr,
-        "\nDefaults: --host 127.0.0.1, --port $ZEBRIX_TCP_PORT or 6789, --udp-port\n"
-        "$ZEBRIX_UDP_PORT or 6790, --password kxvwq, --timeout 10000 (milliseconds).\n"
-        "--json prints machine-readable output; discover --host 255.255.255.255 asks the\n"
-        "whole local network.\n\n"
-        "zebrix/orvanta options: --first N and --second N are the command's two arguments,\n"
-        "--text T sends a text item, --want NAME asks for a file back (repeatable),\n"
-        "--events N waits for N events after the reply; zebrix only: --out DIR saves the\n"
-        "returned files there (default: the current folder), --action N sends that action.\n"
-        "The protocol and the command codes: docs/protocol.md.\n");
+    std::printf("\nCommon options (before COMMAND; --json may also follow it):\n"
+                "  --host H       the server's address, numeric (default 127.0.0.1); for discover\n"
+                "                 the datagram's target, 255.255.255.255 for the local network\n"
+                "  --port N       TCP port (default $ZEBRIX_TCP_PORT, else 6789)\n"
+                "  --udp-port N   discovery port (default $ZEBRIX_UDP_PORT, else 6790)\n"
+                "  --password P   the server's password (default kxvwq)\n"
+                "  --json         print one JSON value on standard output\n"
+                "  --timeout MS   bound of each network wait in milliseconds (default 10000);\n"
+                "                 discover listens for a tenth of it\n"
+                "  -h, --help     show this help\n\n"
+                "'zebrix-client COMMAND --help' shows a command's arguments, options and exit\n"
+                "status. The commands: docs/operating.md; the protocol and the command codes:\n"
+                "docs/protocol.md.\n");
 }
 
-bool parse_port(const char* text, std::uint16_t& port) {
+int usage_error(const std::string& problem) {
+    std::fprintf(stderr, "zebrix-client: %s\n%sTry 'zebrix-client --help'.\n", problem.c_str(),
+                 synopsis);
+    return 2;
+}
+
+bool parse_positive(const char* text, long limit, long& out) {
     char* end = nullptr;
     const long value = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || value < 1 || value > 65535) {
+    if (end == text || *end != '\0' || value < 1 || value > limit) {
         return false;
     }
-    port = static_cast<std::uint16_t>(value);
+    out = value;
     return true;
 }
 
@@ -50,55 +59,57 @@ int main(int argc, char** argv) {
     std::vector<std::string> rest;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const bool has_value = i + 1 < argc;
         if (!rest.empty()) {
-            rest.push_back(
-                arg); // options after the command belong to it, except the common ones below
-            if (arg == "--json") {
-                options.json = true;
-                rest.pop_back();
+            // Options after the command belong to it, except --json.
+            if (arg != "--json") {
+                rest.push_back(arg);
             }
+            options.json = options.json || arg == "--json";
             continue;
         }
+        const bool takes_value = arg == "--host" || arg == "--port" || arg == "--udp-port" ||
+                                 arg == "--password" || arg == "--timeout";
+        if (takes_value && i + 1 >= argc) {
+            return usage_error("option " + arg + " needs a value");
+        }
+        long number = 0;
         if (arg == "--json") {
             options.json = true;
-        } else if (arg == "--host" && has_value) {
+        } else if (arg == "--host") {
             options.host = argv[++i];
-        } else if (arg == "--port" && has_value) {
-            if (!parse_port(argv[++i], options.port)) {
-                std::fprintf(stderr, "zebrix-client: bad port %s\n", argv[i]);
-                return 2;
+        } else if (arg == "--port" || arg == "--udp-port") {
+            if (!parse_positive(argv[++i], 65535, number)) {
+                return usage_error("bad port " + std::string(argv[i]));
             }
-        } else if (arg == "--udp-port" && has_value) {
-            if (!parse_port(argv[++i], options.udp_port)) {
-                std::fprintf(stderr, "zebrix-client: bad port %s\n", argv[i]);
-                return 2;
-            }
-        } else if (arg == "--password" && has_value) {
+            (arg == "--port" ? options.port : options.udp_port) =
+                static_cast<std::uint16_t>(number);
+        } else if (arg == "--password") {
             options.password = argv[++i];
-        } else if (arg == "--timeout" && has_value) {
-            options.timeout_ms = std::atoi(argv[++i]);
-        } else if (arg == "--help" || arg == "-h") {
-            print_usage();
+        } else if (arg == "--timeout") {
+            if (!parse_positive(argv[++i], 24L * 3600 * 1000, number)) {
+                return usage_error("bad time-out " + std::string(argv[i]));
+            }
+            options.timeout_ms = static_cast<int>(number);
+        } else if (zs::client::is_help(arg)) {
+            print_help();
             return 0;
-        } else if (arg.rfind("--", 0) == 0) {
-            std::fprintf(stderr, "zebrix-client: unknown option %s\n", arg.c_str());
-            print_usage();
-            return 2;
+        } else if (arg.rfind("-", 0) == 0) {
+            return usage_error("unknown option " + arg);
         } else {
             rest.push_back(arg);
         }
     }
     if (rest.empty()) {
-        print_usage();
-        return 2;
+        return usage_error("missing the command");
     }
     for (const auto& entry : zs::client::command_table()) {
         if (rest.front() == entry.name) {
+            if (rest.size() > 1 && zs::client::is_help(rest[1])) {
+                std::fputs(entry.help, stdout);
+                return 0;
+            }
             return entry.run(options, std::vector<std::string>(rest.begin() + 1, rest.end()));
         }
     }
-    std::fprintf(stderr, "zebrix-client: unknown command %s\n", rest.front().c_str());
-    print_usage();
-    return 2;
+    return usage_error("unknown command " + rest.front());
 }

@@ -21,6 +21,23 @@ constexpr std::int32_t job_fetch_archive = 4;
 constexpr auto poll_interval = std::chrono::milliseconds(500);
 constexpr auto run_limit = std::chrono::seconds(400); // above the server's 300 s job limit
 
+const char* const render_help =
+    "Usage: zebrix-client [--host H] [--port N] [--password P] [--timeout MS] [--json]\n"
+    "           render VERB ...\n\n"
+    "Verbs:\n"
+    "  submit FILE          submit FILE's text as a render job and print its id\n"
+    "  status ID            print \"job ID: waiting, position P\", \"rendering\" or \"done\"\n"
+    "  fetch ID -o OUT      write the job's result file to OUT\n"
+    "  archive ID -o OUT    write a ZIP archive of the job's folder to OUT\n"
+    "  run FILE -o OUT      submit, poll every 500 ms showing the state on standard\n"
+    "                       error, then fetch the result to OUT; gives up after 400 s\n\n"
+    "Every request goes on a connection of its own (protocol 0, --password in clear\n"
+    "text); --timeout bounds each wait. Status 1 of the render protocol, \"being\n"
+    "rendered or first in line\", is shown as \"rendering\". With --json each verb\n"
+    "prints one JSON object.\n\n"
+    "Exit status: 0 success; 1 an error answer, a file that could not be read or\n"
+    "written, or a job that did not finish; 2 bad arguments.\n";
+
 struct job_reply {
     std::int32_t status = -1;
     std::int32_t id = -1;
@@ -195,6 +212,10 @@ int run_job(const common_options& o, const std::string& file, const std::string&
 }
 
 int run_render(const common_options& o, const std::vector<std::string>& args) {
+    if ((!args.empty() && is_help(args[0])) || (args.size() >= 2 && is_help(args[1]))) {
+        std::fputs(render_help, stdout);
+        return 0;
+    }
     const std::string verb = args.empty() ? "" : args[0];
     std::int32_t id = 0;
     std::string out;
@@ -223,14 +244,13 @@ int run_render(const common_options& o, const std::vector<std::string>& args) {
     if (verb == "run" && parse_out(args, out)) {
         return run_job(o, args[1], out);
     }
-    std::fprintf(stderr, "usage: zebrix-client render submit FILE | status ID | fetch ID -o OUT |"
-                         " archive ID -o OUT | run FILE -o OUT\n");
-    return 2;
+    return usage_error("render",
+                       verb.empty() ? "missing the verb" : "bad arguments for '" + verb + "'");
 }
 
-const command_registration reg{"render", run_render,
-                               "render submit FILE|status ID|fetch ID -o OUT|archive ID -o OUT|"
-                               "run FILE -o OUT  render jobs"};
+const command_registration reg{
+    "render", run_render,
+    "render VERB ...          render jobs: submit, status, fetch, archive, run", render_help};
 
 } // namespace
 } // namespace zs::client
