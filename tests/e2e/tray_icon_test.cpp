@@ -1,6 +1,9 @@
 // The staged server on an X display with a notification area: it docks its
 // tray icon, docks it again when the notification area restarts, and exits
-// cleanly on SIGTERM. Skipped where Xvfb or trayer are not installed.
+// cleanly on SIGTERM; its window receives the programs' notifications. Skipped where Xvfb or trayer are not installed.
+#include "platform/desktop.hpp"
+#include "platform/files.hpp"
+#include "platform/process.hpp"
 #include "tests/support/staged_server.hpp"
 
 #include <chrono>
@@ -147,6 +150,22 @@ TEST(tray_icon, staged_server_docks_its_icon_and_redocks_after_a_tray_restart) {
     options.env = {{"DISPLAY", display}, {"QT_QPA_PLATFORM", "xcb"}};
     ASSERT_TRUE(server.start(options)) << server.stderr_text();
     EXPECT_TRUE(wait_for_dock(display, true)) << window_tree(display);
+
+    // The window of the windowed shell receives the programs' notifications:
+    // zebw.exe posts one after command 4 and the attached client gets it.
+    zs::platform::replace_file(server.zebrix_dir() + "zebw.exe.behaviour", "notify.4=1287,11,-22\n");
+    std::string out, err;
+    EXPECT_EQ(zs::test::run_program({server.bin_dir() + "zebrix-client", "zebrix", "4", "--events",
+                                     "1"},
+                                    server.environment(), out, err, 60s),
+              0)
+        << err;
+    EXPECT_NE(out.find("event id=0 action=1 status=11 value=-22"), std::string::npos) << out;
+    for (const auto& w : zs::platform::enumerate_windows(server.desktop())) {
+        if (w.class_name == "TZebrixWindow") {
+            zs::platform::terminate_process(static_cast<zs::platform::process_id>(w.pid), 5s);
+        }
+    }
 
     tray.reset();
     EXPECT_TRUE(wait_for_dock(display, false));
