@@ -7,6 +7,8 @@
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
+#include <algorithm>
+
 namespace zs::protocol {
 
 namespace {
@@ -15,6 +17,12 @@ std::shared_ptr<const std::vector<std::uint8_t>> word_buffer(std::int32_t value)
     auto bytes = std::make_shared<std::vector<std::uint8_t>>(4);
     put_word(bytes->data(), value);
     return bytes;
+}
+
+// A length word and the text after it; returns the end.
+std::uint8_t* append_text(std::uint8_t* at, const std::string& text) {
+    put_word(at, static_cast<std::int32_t>(text.size()));
+    return std::copy(text.begin(), text.end(), at + 4);
 }
 
 } // namespace
@@ -74,29 +82,18 @@ void proto1_client::write_word_then(std::int32_t value, void (proto1_client::*ne
                     });
 }
 
-void proto1_client::write_text_then(const std::string& text, void (proto1_client::*next)()) {
-    auto bytes = std::make_shared<std::vector<std::uint8_t>>(4 + text.size());
-    put_word(bytes->data(), static_cast<std::int32_t>(text.size()));
-    std::copy(text.begin(), text.end(), bytes->begin() + 4);
-    async_write_all(bytes, [this, next](const boost::system::error_code& ec, std::size_t) {
-        if (!io_failed(ec)) {
-            (this->*next)();
-        }
-    });
-}
-
 void proto1_client::start() {
-    write_word_then(1, &proto1_client::send_challenge);
-}
-
-void proto1_client::send_challenge() {
     // A challenge from a cryptographic source never repeats, so a recorded
     // answer cannot be replayed.
     if (RAND_bytes(challenge_.data(), static_cast<int>(challenge_.size())) != 1) {
-        close_session();
+        write_word_then(1, &proto1_client::finish_session);
         return;
     }
-    auto bytes = std::make_shared<std::vector<std::uint8_t>>(challenge_.begin(), challenge_.end());
+    // The protocol word and the challenge leave in one write: the peer reads
+    // the same bytes, without waiting for a second segment.
+    auto bytes = std::make_shared<std::vector<std::uint8_t>>(4 + challenge_.size());
+    put_word(bytes->data(), 1);
+    std::copy(challenge_.begin(), challenge_.end(), bytes->begin() + 4);
     async_write_all(bytes, [this](const boost::system::error_code& ec, std::size_t) {
         if (!io_failed(ec)) {
             read_answer();
@@ -114,20 +111,24 @@ void proto1_client::read_answer() {
 }
 
 void proto1_client::handle_answer() {
-    if (password_accepts(settings_->password(), challenge_, answer_)) {
-        write_word_then(1, &proto1_client::send_identity);
-    } else {
-        write_word_then(0, &proto1_client::close_session);
+    if (!password_accepts(settings_->password(), challenge_, answer_)) {
+        write_word_then(0, &proto1_client::finish_session);
+        return;
     }
-}
-
-void proto1_client::send_identity() {
-    write_text_then(settings_->identity_text(), &proto1_client::send_name);
-}
-
-void proto1_client::send_name() {
-    const std::string name = settings_->server_name();
-    write_text_then(name.substr(0, name.find('\0')), &proto1_client::read_client_type);
+    // The accepting word, the identity text and the server name in one write.
+    const std::string identity = settings_->identity_text();
+    std::string name = settings_->server_name();
+    name.resize(std::min(name.size(), name.find('\0')));
+    auto bytes = std::make_shared<std::vector<std::uint8_t>>(12 + identity.size() + name.size());
+    std::uint8_t* at = bytes->data();
+    put_word(at, 1);
+    at = append_text(at + 4, identity);
+    append_text(at, name);
+    async_write_all(bytes, [this](const boost::system::error_code& ec, std::size_t) {
+        if (!io_failed(ec)) {
+            read_client_type();
+        }
+    });
 }
 
 void proto1_client::read_client_type() {
@@ -153,7 +154,7 @@ void proto1_client::handle_client_type() {
         client_ = (*factory)(*this);
     }
     if (!client_) {
-        write_word_then(0, &proto1_client::close_session);
+        write_word_then(0, &proto1_client::finish_session);
         return;
     }
     watchdog_ = std::make_unique<boost::asio::steady_timer>(connection()->executor());

@@ -52,12 +52,8 @@ public:
 private:
     void on_closing() override;
     void write_word_then(std::int32_t value, void (proto1_client::*next)());
-    void write_text_then(const std::string& text, void (proto1_client::*next)());
-    void send_challenge();
     void read_answer();
     void handle_answer();
-    void send_identity();
-    void send_name();
     void read_client_type();
     void handle_client_type();
     void handle_header();
