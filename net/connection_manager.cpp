@@ -7,30 +7,28 @@ std::shared_ptr<zebsock_connection> connection_manager::create(boost::asio::io_c
                                                                connection_settings settings) {
     auto connection = std::make_shared<zebsock_connection>(context, *this, factories, settings);
     std::lock_guard lock(mutex_);
-    connections_.push_back(connection);
+    connections_.emplace(connection.get(), connection);
     return connection;
 }
 
 void connection_manager::remove(const zebsock_connection* connection) {
     std::shared_ptr<zebsock_connection> last; // released outside the lock
     std::lock_guard lock(mutex_);
-    for (auto it = connections_.begin(); it != connections_.end(); ++it) {
-        if (it->get() == connection) {
-            last = std::move(*it);
-            connections_.erase(it);
-            break;
-        }
+    const auto it = connections_.find(connection);
+    if (it != connections_.end()) {
+        last = std::move(it->second);
+        connections_.erase(it);
     }
 }
 
 void connection_manager::stop_all() {
-    std::list<std::shared_ptr<zebsock_connection>> taken;
+    registry taken;
     {
         std::lock_guard lock(mutex_);
         taken.swap(connections_);
     }
-    for (auto& connection : taken) {
-        connection->close_from_outside();
+    for (auto& entry : taken) {
+        entry.second->close_from_outside();
     }
 }
 

@@ -2,9 +2,9 @@
 // The list of live connections, so that a stop closes every one of them.
 #include "net/zebsock_connection.hpp"
 
-#include <list>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 
 namespace zs::net {
 
@@ -19,8 +19,12 @@ public:
     std::size_t size() const;
 
 private:
+    using registry =
+        std::unordered_map<const zebsock_connection*, std::shared_ptr<zebsock_connection>>;
     mutable std::mutex mutex_;
-    std::list<std::shared_ptr<zebsock_connection>> connections_;
+    // Keyed by address: a removal costs the same with ten thousand idle
+    // sessions registered as with none.
+    registry connections_;
 };
 
 } // namespace zs::net
