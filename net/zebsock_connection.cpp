@@ -1,5 +1,6 @@
 #include "net/zebsock_connection.hpp"
 
+#include "net/close_pause.hpp"
 #include "net/connection_manager.hpp"
 #include "net/wire.hpp"
 
@@ -70,7 +71,7 @@ void zebsock_connection::handle_refusal_written(const boost::system::error_code&
         return;
     }
     // Nothing more is read from a refused connection; close it after the pause.
-    pause_.expires_after(settings_.refusal_pause);
+    pause_.expires_at(pause_end(settings_.refusal_pause));
     auto self = shared_from_this();
     pause_.async_wait(
         [self](const boost::system::error_code& e) { self->handle_refusal_pause(e); });

@@ -46,7 +46,7 @@ void proto0_client::start() {
 
 void proto0_client::handle_header(const boost::system::error_code& ec, std::size_t) {
     if (ec) {
-        close_session();
+        finish_session();
         return;
     }
     const char* text = reinterpret_cast<const char*>(request_.data() + password_offset);
@@ -68,7 +68,7 @@ void proto0_client::handle_header(const boost::system::error_code& ec, std::size
     put_word(*reply, 0, accepted ? 1 : 0);
     async_write_all(reply, [this, accepted](const auto& e, std::size_t n) {
         if (!accepted) {
-            close_session();
+            finish_session();
             return;
         }
         handle_password_written(e, n);
@@ -77,7 +77,7 @@ void proto0_client::handle_header(const boost::system::error_code& ec, std::size
 
 void proto0_client::handle_password_written(const boost::system::error_code& ec, std::size_t) {
     if (ec) {
-        close_session();
+        finish_session();
         return;
     }
     const std::int32_t length = word(8);
@@ -105,7 +105,7 @@ void proto0_client::read_body_chunk() {
 
 void proto0_client::handle_body(const boost::system::error_code& ec, std::size_t) {
     if (ec) {
-        close_session();
+        finish_session();
         return;
     }
     if (body_.size() < static_cast<std::size_t>(word(8))) {
@@ -136,9 +136,9 @@ void proto0_client::dispatch() {
             word_pending_ = false;
             auto reply = std::make_shared<std::vector<std::uint8_t>>(4, 0);
             put_word(*reply, 0, 1);
-            async_write_all(reply, [this](const auto&, std::size_t) { close_session(); });
+            async_write_all(reply, [this](const auto&, std::size_t) { finish_session(); });
         } else {
-            close_session();
+            finish_session();
         }
         break;
     }
@@ -251,7 +251,7 @@ void proto0_client::send_response(std::int32_t status, std::int32_t id, std::int
 }
 
 void proto0_client::handle_response_written(const boost::system::error_code&, std::size_t) {
-    close_session();
+    finish_session();
 }
 
 net::session_factory make_proto0_factory(const proto0_settings& settings) {

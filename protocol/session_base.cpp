@@ -1,5 +1,7 @@
 #include "protocol/session_base.hpp"
 
+#include "net/close_pause.hpp"
+
 #include <boost/asio/read.hpp>
 #include <boost/asio/write.hpp>
 
@@ -27,11 +29,15 @@ void session_base::async_read_exact(void* data, std::size_t size, io_handler han
     }
     // Each pending operation holds the connection, which owns this session.
     auto hold = connection_;
+    read_pending_ = true;
     boost::asio::async_read(
         connection_->socket(), boost::asio::buffer(data, size),
         [this, hold, h = std::move(handler)](const boost::system::error_code& ec, std::size_t n) {
+            read_pending_ = false;
             if (!closed_) {
                 h(ec, n);
+            } else if (finish_early_) {
+                handle_peer(ec);
             }
         });
 }
@@ -41,11 +47,15 @@ void session_base::async_read_some(void* data, std::size_t size, io_handler hand
         return;
     }
     auto hold = connection_;
+    read_pending_ = true;
     connection_->socket().async_read_some(
         boost::asio::buffer(data, size),
         [this, hold, h = std::move(handler)](const boost::system::error_code& ec, std::size_t n) {
+            read_pending_ = false;
             if (!closed_) {
                 h(ec, n);
+            } else if (finish_early_) {
+                handle_peer(ec);
             }
         });
 }
@@ -84,9 +94,50 @@ void session_base::close_session() {
     on_closing();
     // The pause runs on a timer, so the I/O thread keeps serving others.
     auto hold = connection_;
-    close_timer_.expires_after(close_pause_);
+    close_timer_.expires_at(net::pause_end(close_pause_));
     close_timer_.async_wait(
         [this, hold](const boost::system::error_code&) { handle_close_pause(); });
+}
+
+void session_base::finish_session() {
+    if (closed_ || !connection_) {
+        return;
+    }
+    finish_early_ = true;
+    close_session();
+    // Without this read the peer's close would only be seen after the pause;
+    // meanwhile thousands of half-closed sockets would wait on busy servers.
+    if (!read_pending_) {
+        watch_peer();
+    }
+}
+
+void session_base::watch_peer() {
+    if (!connection_) {
+        return;
+    }
+    auto hold = connection_;
+    read_pending_ = true;
+    connection_->socket().async_read_some(
+        boost::asio::buffer(drain_),
+        [this, hold](const boost::system::error_code& ec, std::size_t) {
+            read_pending_ = false;
+            handle_peer(ec);
+        });
+}
+
+// What arrives after the answer is not a request any more and is dropped;
+// the end of the stream (or a reset) closes at once.
+void session_base::handle_peer(const boost::system::error_code& ec) {
+    if (!connection_ || ec == boost::asio::error::operation_aborted) {
+        return;
+    }
+    if (!ec) {
+        watch_peer();
+        return;
+    }
+    close_timer_.cancel();
+    handle_close_pause();
 }
 
 void session_base::handle_close_pause() {

@@ -12,6 +12,7 @@
 #include <boost/asio/steady_timer.hpp>
 #include <boost/system/error_code.hpp>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -47,6 +48,9 @@ protected:
     // Sets closed, runs on_closing(), waits the pause on a timer, closes the
     // connection and drops the reference to it. Idempotent. I/O thread only.
     void close_session();
+    // close_session for a session whose answers are all written: a peer that
+    // has closed its side ends the pause at once, as nobody is left to read.
+    void finish_session();
     bool closed() const { return closed_; }
     net::zebsock_connection* connection() const { return connection_.get(); }
     // A reference that keeps the connection (and so this session) alive.
@@ -56,11 +60,16 @@ protected:
 
 private:
     void handle_close_pause();
+    void watch_peer();
+    void handle_peer(const boost::system::error_code& ec);
 
     std::shared_ptr<net::zebsock_connection> connection_;
     boost::asio::steady_timer close_timer_;
     std::chrono::milliseconds close_pause_;
     bool closed_ = false;
+    bool read_pending_ = false;
+    bool finish_early_ = false; // the pause ends when the peer leaves
+    std::array<std::uint8_t, 64> drain_{};
 };
 
 } // namespace zs::protocol

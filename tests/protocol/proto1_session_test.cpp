@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <boost/asio/read.hpp>
+#include <boost/asio/write.hpp>
+
+#include <array>
 #include <atomic>
 #include <thread>
 
@@ -241,6 +245,51 @@ TEST_F(RequestLoop, EndActionClosesAndPeerResetFreesSession) {
         std::this_thread::sleep_for(20ms);
     }
     EXPECT_EQ(server_->connection_count(), 1u) << "only the pending accept remains";
+}
+
+// A refused client type ends the session after the close pause; a peer that
+// has left meanwhile ends the pause at once, one that stays does not.
+TEST(HandshakeClose, PauseEndsWhenThePeerLeaves) {
+    auto settings = std::make_shared<protocol::proto1_settings>();
+    settings->password = [] { return std::string("kxvwq"); };
+    settings->identity_text = [] { return std::string(36, 'a'); };
+    settings->server_name = [] { return std::string("srv"); };
+    settings->close_pause = 1h; // the old behaviour would hang here until the test times out
+    const auto port = test::free_tcp_port();
+    net::server_settings ss;
+    ss.port = [port] { return port; };
+    net::zebsock_server server(net::session_factories{nullptr, make_proto1_factory(settings)}, ss);
+    ASSERT_TRUE(server.start());
+    namespace asio = boost::asio;
+    asio::io_context io;
+    asio::ip::tcp::socket s(io);
+    s.connect({asio::ip::make_address("127.0.0.1"), port});
+    std::array<std::uint8_t, 64> buf{};
+    protocol::put_word(buf.data(), 1);
+    asio::write(s, asio::buffer(buf, 4));
+    asio::read(s, asio::buffer(buf, 20));
+    EXPECT_EQ(protocol::get_word(buf.data()), 1) << "protocol word before the challenge";
+    std::array<std::uint8_t, 16> answer{};
+    asio::write(s, asio::buffer(answer));
+    asio::read(s, asio::buffer(buf, 4 + 4 + 36 + 4 + 3));
+    EXPECT_EQ(protocol::get_word(buf.data()), 1);
+    EXPECT_EQ(protocol::get_word(buf.data() + 4), 36);
+    EXPECT_EQ(protocol::get_word(buf.data() + 44), 3);
+    EXPECT_EQ(std::string(buf.begin() + 48, buf.begin() + 51), "srv");
+    protocol::put_word(buf.data(), 7); // no such client type
+    asio::write(s, asio::buffer(buf, 4));
+    asio::read(s, asio::buffer(buf, 4));
+    EXPECT_EQ(protocol::get_word(buf.data()), 0);
+    EXPECT_EQ(server.connection_count(), 2u) << "the pause holds while the peer stays";
+    s.shutdown(asio::ip::tcp::socket::shutdown_send);
+    boost::system::error_code ec;
+    s.read_some(asio::buffer(buf), ec); // returns with the server's close, not after the pause
+    EXPECT_EQ(ec, asio::error::eof) << ec.message();
+    for (int i = 0; i < 50 && server.connection_count() > 1; ++i) {
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(server.connection_count(), 1u) << "only the pending accept remains";
+    server.stop();
 }
 
 } // namespace
