@@ -21,7 +21,7 @@ std::vector<std::u16string> decode_string_lines(std::string_view utf8) {
         bool complete = true;
         std::u16string text = platform::utf8_to_utf16(line, &complete);
         if (!complete) {
-            break;  // what decoded before the error is kept
+            break; // what decoded before the error is kept
         }
         lines.push_back(std::move(text));
         if (last) {
@@ -56,8 +56,11 @@ std::u16string string_table::get_string(unsigned index) {
     if (index < builtin_lines_.size()) {
         return builtin_lines_[index];
     }
-    const std::string text = "<" + std::to_string(index) + ">";
-    return std::u16string(text.begin(), text.end());
+    const std::string number = std::to_string(index);
+    std::u16string text(1, u'<');
+    text.append(number.begin(), number.end());
+    text.push_back(u'>');
+    return text;
 }
 
 std::u16string string_table::get_string_or(unsigned index, std::u16string_view fallback) {
@@ -80,8 +83,8 @@ std::unique_ptr<string_table>& table_slot() {
 } // namespace
 
 void install_string_table(const std::string& helper_dir) {
-    table_slot() =
-        std::make_unique<string_table>(helper_dir + strings_override_name, resources::builtin_strings());
+    table_slot() = std::make_unique<string_table>(helper_dir + strings_override_name,
+                                                  resources::builtin_strings());
 }
 
 string_table& strings() {
@@ -92,7 +95,11 @@ string_table& strings() {
     return *slot;
 }
 
-std::u16string get_string(unsigned index) { return strings().get_string(index); }
-std::string get_string_utf8(unsigned index) { return strings().get_utf8(index); }
+std::u16string get_string(unsigned index) {
+    return strings().get_string(index);
+}
+std::string get_string_utf8(unsigned index) {
+    return strings().get_utf8(index);
+}
 
 } // namespace zs::core

@@ -13,7 +13,7 @@ namespace zs::net {
 
 zebsock_server::zebsock_server(session_factories factories, server_settings settings)
     : factories_(std::move(factories)), settings_(std::move(settings)),
-      acceptor_(acceptor_context_) {
+      acceptor_(acceptor_context_), accept_retry_timer_(acceptor_context_) {
     if (!settings_.port) {
         settings_.port = [] { return platform::tcp_port(); };
     }
@@ -61,8 +61,19 @@ void zebsock_server::start_accept() {
 }
 
 void zebsock_server::handle_accept(const boost::system::error_code& ec) {
+    if (ec == boost::asio::error::operation_aborted || !acceptor_.is_open()) {
+        return;
+    }
     if (ec) {
+        // A failed accept (out of descriptors, say) must not end accepting
+        // for good: try again shortly, on a timer.
         platform::trace("accept failed: %s", ec.message().c_str());
+        accept_retry_timer_.expires_after(settings_.accept_retry);
+        accept_retry_timer_.async_wait([this](const boost::system::error_code& timer_ec) {
+            if (!timer_ec && acceptor_.is_open()) {
+                start_accept();
+            }
+        });
         return;
     }
     boost::system::error_code ignored;
@@ -91,6 +102,7 @@ void zebsock_server::stop() {
     acceptor_context_.stop();
     acceptor_thread_.join();
     boost::system::error_code ignored;
+    accept_retry_timer_.cancel();
     acceptor_.close(ignored);
     acceptor_context_.restart();
     // The accept the close cancelled must not run on the next start.

@@ -6,6 +6,7 @@
 #include "net/io_service_pool.hpp"
 
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
 
 #include <chrono>
 #include <cstdint>
@@ -19,7 +20,8 @@ struct server_settings {
     std::function<std::uint16_t()> port; // read at each start; default ZEBRIX_TCP_PORT
     std::size_t pool_size = 5;
     connection_settings connection;
-    std::chrono::milliseconds stop_drain{3000}; // bound on the stop's wait for pool threads
+    std::chrono::milliseconds stop_drain{3000};  // bound on the stop's wait for pool threads
+    std::chrono::milliseconds accept_retry{100}; // after a failed accept (e.g. no descriptors)
 };
 
 class zebsock_server final : public core::service_piece {
@@ -44,6 +46,7 @@ private:
     server_settings settings_;
     boost::asio::io_context acceptor_context_;
     boost::asio::ip::tcp::acceptor acceptor_;
+    boost::asio::steady_timer accept_retry_timer_;
     std::thread acceptor_thread_;
     std::shared_ptr<zebsock_connection> next_;
     io_service_pool pool_;

@@ -192,7 +192,8 @@ std::vector<std::string> staged_server::environment() const {
 
 bool staged_server::start(const server_options& options) {
     extra_env_ = options.env;
-    std::vector<std::string> argv = {server_path()};
+    std::vector<std::string> argv = options.prefix;
+    argv.push_back(server_path());
     argv.insert(argv.end(), options.args.begin(), options.args.end());
     pid_ = spawn(argv, environment(), root() + "server.out", root() + "server.err");
     if (pid_ <= 0) {

@@ -18,6 +18,7 @@ std::uint16_t free_udp_port();
 struct server_options {
     std::map<std::string, std::string> env;  // extra environment for the server
     std::vector<std::string> args = {"--headless"};
+    std::vector<std::string> prefix;  // a program the server runs under (e.g. prlimit)
     bool wait_for_port = true;
 };
 
