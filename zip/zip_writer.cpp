@@ -145,10 +145,8 @@ zip_result zip_writer::write(const std::string& bytes) {
     return ZR_OK;
 }
 
-std::string zip_writer::local_header(const entry& e) const {
-    byte_sink s;
-    s.u32(local_header_signature);
-    s.u16(version_needed);
+// The fields a local header and its central record share, flags to name length.
+void zip_writer::put_common_fields(byte_sink& s, const entry& e) {
     s.u16(e.flags);
     s.u16(e.method);
     s.u16(e.time);
@@ -157,6 +155,13 @@ std::string zip_writer::local_header(const entry& e) const {
     s.u32(e.compressed);
     s.u32(e.uncompressed);
     s.u16(static_cast<std::uint16_t>(e.name.size()));
+}
+
+std::string zip_writer::local_header(const entry& e) const {
+    byte_sink s;
+    s.u32(local_header_signature);
+    s.u16(version_needed);
+    put_common_fields(s, e);
     s.u16(local_extra_size);
     s.text(e.name);
     s.u16(timestamp_extra_id);
@@ -315,14 +320,7 @@ zip_result zip_writer::close() {
         s.u32(central_header_signature);
         s.u16(version_made_by);
         s.u16(version_needed);
-        s.u16(e.flags);
-        s.u16(e.method);
-        s.u16(e.time);
-        s.u16(e.date);
-        s.u32(e.crc);
-        s.u32(e.compressed);
-        s.u32(e.uncompressed);
-        s.u16(static_cast<std::uint16_t>(e.name.size()));
+        put_common_fields(s, e);
         s.u16(central_extra_size);
         s.u16(0); // comment
         s.u16(0); // disk

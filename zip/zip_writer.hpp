@@ -11,6 +11,8 @@
 
 namespace zs::zip {
 
+class byte_sink;
+
 class zip_writer {
 public:
     // Creates the archive anew (replacing any file); nothing on failure,
@@ -45,6 +47,7 @@ private:
     zip_result check_open() const;
     zip_result fail(zip_result code);
     zip_result write(const std::string& bytes);
+    static void put_common_fields(byte_sink& s, const entry& e);
     std::string local_header(const entry& e) const;
     zip_result write_data(std::ifstream& source, entry& e);
     zip_result rewrite_local_header(const entry& e);
