@@ -156,6 +156,45 @@ TEST(ConfigStore, DebugMarkerAndSettersSave) {
     EXPECT_NE(saved.find("SERVER_NAME=Room 2\r\n"), std::string::npos);
 }
 
+TEST(ConfigStore, PasswordLowersExactlyTheAsciiCapitalsStoredAndLoaded) {
+    // Every byte but the line ends, in slices that fit the 64-byte limit
+    // with the space inside (the value is trimmed); the capitals map onto the
+    // small letters by position, every other byte ('@', '[', 0x80...) stays.
+    const std::string capitals = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    const std::string smalls = "abcdefghijklmnopqrstuvwxyz";
+    for (int from = 0x01; from <= 0xFF; from += 64) {
+        std::string typed;
+        std::string expected;
+        for (int b = from; b < from + 64 && b <= 0xFF; ++b) {
+            const char c = static_cast<char>(b);
+            if (c == '\r' || c == '\n') {
+                continue;
+            }
+            typed += c;
+            const auto at = capitals.find(c);
+            expected += at == std::string::npos ? c : smalls[at];
+        }
+        temp_folder dir;
+        config_store c;
+        c.load(dir.path());
+        c.set_password(typed);
+        EXPECT_EQ(c.password(), expected) << "bytes from " << from;
+        ASSERT_TRUE(c.save());
+        EXPECT_NE(read(dir / "config.txt").find("ServerPassword=" + expected + "\r\n"),
+                  std::string::npos)
+            << "bytes from " << from;
+        config_store loaded;
+        loaded.load(dir.path());
+        EXPECT_EQ(loaded.password(), expected) << "bytes from " << from;
+
+        // Typed by hand into the file, the capitals are lowered on load.
+        write(dir / "config.txt", "ServerPassword=" + typed + "\r\n");
+        config_store edited;
+        edited.load(dir.path());
+        EXPECT_EQ(edited.password(), expected) << "bytes from " << from;
+    }
+}
+
 TEST(ConfigStore, SaveThatCannotWriteReportsFalseAndKeepsSettings) {
     temp_folder dir;
     config_store c;

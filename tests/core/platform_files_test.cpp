@@ -20,6 +20,13 @@ TEST(PlatformFiles, TextModeAndCaseInsensitiveRead) {
     EXPECT_EQ(text, "Error=0\r\r\nx\r\n");
     EXPECT_TRUE(can_open_for_read(dir / "ZEBOUTPUT.TXT"));
     EXPECT_FALSE(read_file(dir / "other.txt", text));
+
+    // The fallback folds A..Z only: the neighbours of the capitals are other names.
+    ASSERT_TRUE(write_file(dir / "AZ@[.txt", "edges"));
+    EXPECT_TRUE(read_file(dir / "az@[.TXT", text));
+    EXPECT_EQ(text, "edges");
+    EXPECT_FALSE(read_file(dir / "az`[.txt", text));
+    EXPECT_FALSE(read_file(dir / "az@{.txt", text));
 }
 
 TEST(PlatformFiles, ReplaceLeavesNoTemporaryAndDeleteContentKeepsFolder) {

@@ -86,7 +86,7 @@ std::string replay_tcp(const example& ex, std::uint16_t port) {
         }
     }
     if (ex.closed) {
-        s.set_timeout(3s);
+        s.set_timeout(20s);
         std::size_t extra = 0;
         if (!s.wait_closed(&extra) || extra != 0) {
             return "the server did not close the connection (" + std::to_string(extra) +
@@ -121,7 +121,7 @@ std::string replay_udp(const example& ex, std::uint16_t port) {
                                     size = n;
                                 }
                             });
-    io.run_for(3s);
+    io.run_for(20s); // returns as soon as the reply is in
     if (!size) {
         return "no reply";
     }

@@ -11,6 +11,7 @@
 
 #include <set>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -83,7 +84,7 @@ protected:
 
 TEST_F(OrvantaRemote, OneClientOnEachProgramAndASecondOrvantaClientRefused) {
     start();
-    session zebrix(15s), orvanta(15s), second(15s);
+    session zebrix(30s), orvanta(30s), second(30s);
     EXPECT_EQ(take_control(zebrix, 1), 1);
     ASSERT_EQ(take_control(orvanta), 1);
     EXPECT_EQ(take_control(second), 0);
@@ -103,13 +104,13 @@ TEST_F(OrvantaRemote, OneClientOnEachProgramAndASecondOrvantaClientRefused) {
     EXPECT_EQ(bye->action, 1);
     EXPECT_EQ(bye->status, 0);
     EXPECT_TRUE(orvanta.wait_closed());
-    session third(15s);
+    session third(30s);
     EXPECT_EQ(take_control(third), 1);
 }
 
 TEST_F(OrvantaRemote, CommandPatternsAgainstTheProgram) {
     start("reply.12=0\n");
-    session s(15s);
+    session s(30s);
     ASSERT_EQ(take_control(s), 1);
     expect_error(command(s, 1, 7), 3, 0, "Unknown command");
     expect_error(command(s, 2, 24), 3, 0, "Unknown command");
@@ -134,7 +135,7 @@ TEST_F(OrvantaRemote, CommandPatternsAgainstTheProgram) {
 
 TEST_F(OrvantaRemote, PostedJobsSongStatusBlockAndTheirErrors) {
     start("reply.24=5\n");
-    session s(15s);
+    session s(30s);
     ASSERT_EQ(take_control(s), 1);
     expect_error(command(s, 1, 1), 8, 5, "Server response time out");
 
@@ -142,25 +143,37 @@ TEST_F(OrvantaRemote, PostedJobsSongStatusBlockAndTheirErrors) {
     expect_error(command(s, 2, 1), 8, 7, "Unknown error");
 
     platform::write_file(server.orvanta_dir() + "orvanta.exe.behaviour", "");
-    const auto block = command(s, 3, 102);
-    ASSERT_NE(block, nullptr);
-    const auto list = s.read_response();
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(block->request_id, 3);
-    EXPECT_EQ(list->request_id, 3);
-    const std::string bytes = data(block);
-    ASSERT_EQ(bytes.size(), 580u);
-    auto word = [&](int i) {
-        return zs::protocol::get_word(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 4 * i);
-    };
-    EXPECT_EQ(word(0), 576);
-    for (int i = 1; i <= 48; ++i) { // the stand-in answers 36, 31 and 38 with their lParam
-        EXPECT_EQ(word(i), i);
-        EXPECT_EQ(word(48 + i), i);
-        EXPECT_EQ(word(96 + i), i);
+    // The block's 48-word thirds in the order 36, 31, 38: by default each
+    // answer is its track number, then each code answers a value of its own.
+    for (const auto& [id, first, second, third] :
+         std::vector<std::tuple<int, int, int, int>>{{3, 0, 0, 0}, {4, 3600, 3100, 3800}}) {
+        if (first != 0) {
+            platform::write_file(server.orvanta_dir() + "orvanta.exe.behaviour",
+                                 "reply.36=" + std::to_string(first) +
+                                     "\nreply.31=" + std::to_string(second) +
+                                     "\nreply.38=" + std::to_string(third) + "\n");
+        }
+        const auto block = command(s, id, 102);
+        ASSERT_NE(block, nullptr);
+        const auto list = s.read_response();
+        ASSERT_NE(list, nullptr);
+        EXPECT_EQ(block->request_id, id);
+        EXPECT_EQ(list->request_id, id);
+        const std::string bytes = data(block);
+        ASSERT_EQ(bytes.size(), 580u);
+        auto word = [&](int i) {
+            return zs::protocol::get_word(reinterpret_cast<const std::uint8_t*>(bytes.data()) +
+                                          4 * i);
+        };
+        EXPECT_EQ(word(0), 576);
+        for (int i = 1; i <= 48; ++i) {
+            EXPECT_EQ(word(i), first != 0 ? first : i) << "code 36, track " << i;
+            EXPECT_EQ(word(48 + i), second != 0 ? second : i) << "code 31, track " << i;
+            EXPECT_EQ(word(96 + i), third != 0 ? third : i) << "code 38, track " << i;
+        }
+        EXPECT_EQ(list->status, 1);
+        EXPECT_EQ(data(list), "1=Multitrack Demo\r\n2=Live Session\r\n3=Band Rehearsal\r\n");
     }
-    EXPECT_EQ(list->status, 1);
-    EXPECT_EQ(data(list), "1=Multitrack Demo\r\n2=Live Session\r\n3=Band Rehearsal\r\n");
     EXPECT_NE(message_log().find("posted 1286 102 0 -\n"), std::string::npos);
 }
 
@@ -170,7 +183,7 @@ TEST_F(OrvantaRemote, FolderQueryWhileNoProgramRuns) {
     platform::write_file(server.helper_dir() + "OrvantaPath.txt",
                          "OrvantaPath=" + empty_folder + "\r\n");
     start();
-    session s(15s);
+    session s(30s);
     ASSERT_EQ(take_control(s), 1);
     EXPECT_EQ(data(command(s, 1, 101)), empty_folder);
     expect_error(command(s, 2, 4), 8, -1,
@@ -181,7 +194,7 @@ TEST_F(OrvantaRemote, FolderQueryWhileNoProgramRuns) {
 
 TEST_F(OrvantaRemote, EventsReachTheClientAfterTheReply) {
     start("notify.4=1025,11,22\nnotify.5=1030,33,44\n");
-    session s(15s);
+    session s(30s);
     ASSERT_EQ(take_control(s), 1);
     std::vector<std::shared_ptr<ZebResponse>> frames;
     for (int code : {4, 5}) {

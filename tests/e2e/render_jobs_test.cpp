@@ -40,7 +40,7 @@ std::int32_t word_at(const std::vector<std::uint8_t>& b, std::size_t at) {
 // A request as the wire carries it; `length` may differ from the body sent.
 job_reply request(std::uint16_t port, std::int32_t type, std::int32_t id, const std::string& body,
                   const std::string& password = "kxvwq", std::int32_t length = -2) {
-    client::session s(5s);
+    client::session s(20s);
     job_reply r;
     std::vector<std::uint8_t> header(112, 0);
     const std::int32_t words[3] = {type, id,

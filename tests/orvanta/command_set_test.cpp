@@ -2,6 +2,7 @@
 // replies and the files it exchanges.
 #include "orvanta/orvanta_controller.hpp"
 #include "platform/files.hpp"
+#include "protocol/payload.hpp"
 #include "tests/orvanta/fake_desktop.hpp"
 #include "tests/support/temp_folder.hpp"
 
@@ -278,6 +279,39 @@ TEST_F(CommandSet, NameListsAreSerializedKeyValueFiles) {
     run(28);
     expect_error(1, 8, 3, "Zeb internal error");
     expect_error(2, 8, 0, not_running);
+}
+
+TEST_F(CommandSet, SongStatusBlockKeepsEachCodesAnswersInItsOwnPlace) {
+    // Each code answers its own values, so a block written in the wrong
+    // place or for the wrong track shows.
+    desk.program = [this](std::uint32_t, std::int64_t w, std::int64_t l, bool) -> std::int64_t {
+        const int code = static_cast<int>(w & 0xFFFF);
+        if (code == 36 || code == 31 || code == 38) {
+            return code * 1000 + l;
+        }
+        return answer(code, l);
+    };
+    run(102);
+    ASSERT_EQ(sink.got.size(), 2u);
+    EXPECT_EQ(sink.got[1]->status, 1); // the posted job's song list follows
+    const std::string bytes = sink.data(0);
+    ASSERT_EQ(bytes.size(), 580u);
+    auto word = [&](int i) {
+        return protocol::get_word(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 4 * i);
+    };
+    EXPECT_EQ(word(0), 576);
+    for (int track = 1; track <= 48; ++track) {
+        EXPECT_EQ(word(track), 36000 + track);
+        EXPECT_EQ(word(48 + track), 31000 + track);
+        EXPECT_EQ(word(96 + track), 38000 + track);
+    }
+    for (int code : {36, 31, 38}) {
+        const auto sent = desk.commands(code);
+        ASSERT_EQ(sent.size(), 48u);
+        EXPECT_EQ(sent.front().lparam, 1);
+        EXPECT_EQ(sent.back().lparam, 48);
+        EXPECT_FALSE(sent.front().posted);
+    }
 }
 
 TEST_F(CommandSet, TrackNameUpload) {

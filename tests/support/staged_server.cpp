@@ -1,5 +1,6 @@
 #include "tests/support/staged_server.hpp"
 
+#include "client/discovery_client.hpp"
 #include "platform/files.hpp"
 
 #include <arpa/inet.h>
@@ -103,8 +104,12 @@ std::string slurp(const std::string& path) {
 
 } // namespace
 
-std::uint16_t free_tcp_port() { return free_port(SOCK_STREAM); }
-std::uint16_t free_udp_port() { return free_port(SOCK_DGRAM); }
+std::uint16_t free_tcp_port() {
+    return free_port(SOCK_STREAM);
+}
+std::uint16_t free_udp_port() {
+    return free_port(SOCK_DGRAM);
+}
 
 bool wait_for_instance_lock(const std::string& desktop, std::chrono::milliseconds limit) {
     const std::string path = desktop + "ZebServerInstance.lock";
@@ -137,6 +142,16 @@ bool wait_for_tcp(std::uint16_t port, std::chrono::milliseconds limit) {
             return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+bool wait_for_discovery(std::uint16_t port, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (!client::discover("127.0.0.1", port, std::chrono::milliseconds(250)).empty()) {
+            return true;
+        }
     }
     return false;
 }
@@ -199,13 +214,25 @@ bool staged_server::start(const server_options& options) {
     if (pid_ <= 0) {
         return false;
     }
-    if (!wait_for_instance_lock(desktop_, std::chrono::seconds(20))) {
+    // One bound for the whole start: a slow lock leaves less for the ports.
+    const auto end = std::chrono::steady_clock::now() + options.start_limit;
+    const auto left = [end] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+            end - std::chrono::steady_clock::now());
+    };
+    if (!wait_for_instance_lock(desktop_, left())) {
         return false;
     }
-    return !options.wait_for_port || wait_for_tcp(tcp_port_, std::chrono::seconds(20));
+    if (!options.wait_for_port) {
+        return true;
+    }
+    return wait_for_tcp(tcp_port_, left()) &&
+           (!options.wait_for_discovery || wait_for_discovery(udp_port_, left()));
 }
 
-bool staged_server::signal(int number) { return pid_ > 0 && ::kill(pid_, number) == 0; }
+bool staged_server::signal(int number) {
+    return pid_ > 0 && ::kill(pid_, number) == 0;
+}
 
 bool staged_server::running() {
     if (pid_ <= 0) {
@@ -241,6 +268,8 @@ int staged_server::run_again(std::string& err, std::chrono::milliseconds limit) 
     return run_program({server_path(), "--headless"}, environment(), out, err, limit);
 }
 
-std::string staged_server::stderr_text() const { return slurp(root() + "server.err"); }
+std::string staged_server::stderr_text() const {
+    return slurp(root() + "server.err");
+}
 
 } // namespace zs::test

@@ -16,20 +16,26 @@ std::uint16_t free_tcp_port();
 std::uint16_t free_udp_port();
 
 struct server_options {
-    std::map<std::string, std::string> env;  // extra environment for the server
+    std::map<std::string, std::string> env; // extra environment for the server
     std::vector<std::string> args = {"--headless"};
-    std::vector<std::string> prefix;  // a program the server runs under (e.g. prlimit)
+    std::vector<std::string> prefix; // a program the server runs under (e.g. prlimit)
+    // With wait_for_port, start() returns once the TCP port accepts and the
+    // discovery port has answered a real request: the responder starts after
+    // the TCP service, so an accepting port alone does not mean it listens.
     bool wait_for_port = true;
+    bool wait_for_discovery = true;
+    // How long a start may take on a loaded machine.
+    std::chrono::milliseconds start_limit = std::chrono::seconds(60);
 };
 
 class staged_server {
 public:
-    staged_server();  // copies the stage; start() runs it
+    staged_server(); // copies the stage; start() runs it
     ~staged_server();
     staged_server(const staged_server&) = delete;
     staged_server& operator=(const staged_server&) = delete;
 
-    // Starts ZebrixServer; with wait_for_port, returns once it accepts.
+    // Starts ZebrixServer and waits for the services server_options names.
     bool start(const server_options& options = {});
     // SIGTERM, then waits (bounded); the exit code, or -1 when it had to be killed.
     int stop(std::chrono::milliseconds limit = std::chrono::seconds(15));
@@ -41,7 +47,7 @@ public:
 
     std::uint16_t tcp_port() const { return tcp_port_; }
     std::uint16_t udp_port() const { return udp_port_; }
-    const std::string& root() const { return folder_.path(); }  // the copied stage
+    const std::string& root() const { return folder_.path(); } // the copied stage
     std::string zebrix_dir() const { return root() + "Zebrix/"; }
     std::string helper_dir() const { return root() + "Zebrix/ZebHelper/"; }
     std::string orvanta_dir() const { return root() + "Orvanta/"; }
@@ -67,6 +73,11 @@ bool wait_for_instance_lock(const std::string& desktop, std::chrono::millisecond
 
 // Waits until a TCP connect to 127.0.0.1:port succeeds, at most limit.
 bool wait_for_tcp(std::uint16_t port, std::chrono::milliseconds limit);
+
+// Waits until the discovery responder on 127.0.0.1:port answers a request,
+// sending it again every 250 ms (a datagram sent before the responder
+// listens is lost), at most limit.
+bool wait_for_discovery(std::uint16_t port, std::chrono::milliseconds limit);
 
 // Runs a program with arguments and environment additions; captures
 // standard output and error; bounded wait. Returns the exit code (-1 killed).

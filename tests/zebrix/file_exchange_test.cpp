@@ -59,6 +59,31 @@ TEST(KeyValueStore, OrdersByUnsignedBytesAndLowersOnlyAscii) {
     EXPECT_EQ(serialize_key_values(store), "_=u\nZ=z\n\xc4x=hi\n\xe4x=other\n");
 }
 
+TEST(KeyValueStore, LowersTheAsciiCapitalsOfEveryByteAndNothingElse) {
+    const std::string capitals = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    const std::string smalls = "abcdefghijklmnopqrstuvwxyz";
+    std::string all;
+    std::string expected;
+    for (int b = 0x01; b <= 0xFF; ++b) {
+        const char c = static_cast<char>(b);
+        all += c;
+        const auto at = capitals.find(c);
+        expected += at == std::string::npos ? c : smalls[at];
+    }
+    EXPECT_EQ(lower_ascii(all), expected);
+    // Keys on either side of the capitals stay apart from the small letters.
+    key_value_store store;
+    add_key_value(store, "@", "at");
+    add_key_value(store, "`", "grave");
+    add_key_value(store, "[", "bracket");
+    add_key_value(store, "{", "brace");
+    add_key_value(store, "Z", "zed");
+    EXPECT_EQ(store.key_count(), 5u);
+    EXPECT_EQ(store.lookup("z"), "zed");
+    EXPECT_EQ(store.lookup("@"), "at");
+    EXPECT_EQ(store.lookup("["), "bracket");
+}
+
 TEST(KeyValueFile, SplitsAtFirstEqualsWithoutTrimming) {
     temp_folder dir("kv");
     zs::platform::write_file(dir / "kv.txt", "B=2\r\na=1\nno equals here\r\nb=3\n"
