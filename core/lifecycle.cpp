@@ -63,6 +63,9 @@ bool server_lifecycle::start_service() {
             order[started]->stop();
         }
     }
+    for (auto* program : pieces_.programs) {
+        program->stop();
+    }
     running_ = false;
     return false;
 }
