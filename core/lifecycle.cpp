@@ -43,6 +43,9 @@ int server_lifecycle::run(const std::function<bool()>& acquire_instance) {
 }
 
 bool server_lifecycle::start_service() {
+    for (auto* program : pieces_.programs) {
+        program->start();
+    }
     // A start that fails part-way stops what did start, in reverse.
     service_piece* order[] = {pieces_.render_worker, pieces_.tcp, pieces_.discovery};
     std::size_t started = 0;
@@ -60,11 +63,17 @@ bool server_lifecycle::start_service() {
             order[started]->stop();
         }
     }
+    for (auto* program : pieces_.programs) {
+        program->stop();
+    }
     running_ = false;
     return false;
 }
 
 void server_lifecycle::stop_service() {
+    for (auto* program : pieces_.programs) {
+        program->stop();
+    }
     if (pieces_.tcp != nullptr) {
         pieces_.tcp->stop();
     }

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace zs::core {
 
@@ -18,15 +19,23 @@ public:
 };
 
 struct lifecycle_pieces {
-    service_piece* render_queue = nullptr;   // started once the instance is ours
-    service_piece* render_worker = nullptr;  // the service: worker, TCP, discovery
+    service_piece* render_queue = nullptr;  // started once the instance is ours
+    service_piece* render_worker = nullptr; // the service: worker, TCP, discovery
     service_piece* tcp = nullptr;
     service_piece* discovery = nullptr;
-    std::function<void()> finish_current_job;  // hook code 1
+    // The program workers: started with the service; stopped first, so every
+    // wait on a program ends before the connections close.
+    std::vector<service_piece*> programs;
+    std::function<void()> finish_current_job; // hook code 1
     std::function<std::string()> server_address = [] { return std::string("127.0.0.1"); };
 };
 
-enum hook_code : int { hook_toggle = 0, hook_job_done = 1, hook_query = 2, hook_refresh_address = 3 };
+enum hook_code : int {
+    hook_toggle = 0,
+    hook_job_done = 1,
+    hook_query = 2,
+    hook_refresh_address = 3
+};
 
 class server_lifecycle {
 public:

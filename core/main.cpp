@@ -19,6 +19,9 @@
 #include "platform/fd_limit.hpp"
 #include "protocol/network_service.hpp"
 #endif
+#if HAVE_ZS_PROTOCOL
+#include "protocol/program_worker.hpp"
+#endif
 #if HAVE_ZS_ZEBRIX && HAVE_ZS_PROTOCOL
 #include "protocol/rc_client.hpp"
 #include "zebrix/command_set.hpp"
@@ -44,6 +47,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -86,8 +90,8 @@ int main(int argc, char** argv) {
     }
 
     using namespace zs;
-    core::path_layout layout = core::path_layout::from_executable(platform::executable_path(),
-                                                                  platform::current_folder());
+    core::path_layout layout =
+        core::path_layout::from_executable(platform::executable_path(), platform::current_folder());
     core::config_store config;
     config.load(layout.helper_dir());
     layout.set_orvanta_folder_source([&config] { return config.orvanta_folder(); });
@@ -101,7 +105,7 @@ int main(int argc, char** argv) {
         shell = std::make_unique<shell::qt_shell>(config, argc, argv);
     }
 #endif
-    (void)headless;  // without the Qt shell every run is headless
+    (void)headless; // without the Qt shell every run is headless
     if (!shell) {
         shell = std::make_unique<core::headless_shell>();
     }
@@ -116,6 +120,7 @@ int main(int argc, char** argv) {
 
 #if HAVE_ZS_PROTOCOL
     protocol::proto1_clients clients; // client types 1 and 2, filled below
+    std::vector<core::service_piece*> program_workers;
 #endif
 #if HAVE_ZS_ZEBRIX && HAVE_ZS_PROTOCOL
     // Zebrix remote control: one driver, one controller, kept until exit.
@@ -123,25 +128,38 @@ int main(int argc, char** argv) {
     zebw.set_notify_window(main_window_handle);
     zebrix::command_set zebw_commands(zebw, layout.helper_dir());
     zebrix::zebrix_controller zebrix_control(zebw, zebw_commands);
-    window.events().zebrix_event = [&zebrix_control](std::int64_t wparam, std::int64_t lparam) {
-        zebrix_control.forward_event(wparam, lparam);
+    // Commands run here, off the I/O threads; declared after what it uses.
+    protocol::program_worker zebrix_worker(
+        [&zebw](bool stop) { stop ? zebw.stop() : zebw.resume(); });
+    program_workers.push_back(&zebrix_worker);
+    // After the running command, as its replies come first; never blocks the window.
+    window.events().zebrix_event = [&zebrix_control, &zebrix_worker](std::int64_t wparam,
+                                                                     std::int64_t lparam) {
+        zebrix_worker.post(
+            [&zebrix_control, wparam, lparam] { zebrix_control.forward_event(wparam, lparam); });
     };
-    clients.zebrix_rc = protocol::make_rc_client_factory(zebrix_control);
+    clients.zebrix_rc = protocol::make_rc_client_factory(zebrix_control, zebrix_worker);
 #endif
 #if HAVE_ZS_ORVANTA && HAVE_ZS_PROTOCOL
     // Orvanta remote control: its own driver and binding, beside Zebrix's.
     const auto ov_desktop = orvanta::make_system_desktop();
-    orvanta::OV ov(*ov_desktop, [&layout] { return layout.orvanta_dir(); }, main_window_handle);
+    orvanta::OV ov(
+        *ov_desktop, [&layout] { return layout.orvanta_dir(); }, main_window_handle);
     orvanta::orvanta_controller orvanta_control(ov, layout);
+    protocol::program_worker orvanta_worker([&ov](bool stop) { stop ? ov.stop() : ov.resume(); });
+    program_workers.push_back(&orvanta_worker);
     window.events().orvanta_event = [&orvanta_control](int code, std::int64_t wparam,
                                                        std::int64_t lparam) {
         orvanta_control.forward_event(code, wparam, lparam);
     };
-    clients.orvanta_rc = protocol::make_ov_client_factory(orvanta_control);
+    clients.orvanta_rc = protocol::make_ov_client_factory(orvanta_control, orvanta_worker);
 #endif
 
     core::lifecycle_pieces pieces;
     pieces.server_address = [] { return core::server_ip_text(); };
+#if HAVE_ZS_PROTOCOL
+    pieces.programs = program_workers;
+#endif
 #if HAVE_ZS_ZEBRIX
     // Render jobs: the queue lives from the instance check to exit, the
     // worker runs with the network service.
@@ -156,7 +174,7 @@ int main(int argc, char** argv) {
     pieces.finish_current_job = [&render_worker] { render_worker.finish_current_job(); };
 #endif
 #if HAVE_ZS_NET && HAVE_ZS_PROTOCOL
-    platform::raise_open_file_limit();  // one descriptor per client connection
+    platform::raise_open_file_limit(); // one descriptor per client connection
     protocol::network_service network(config);
     pieces.tcp = &network.tcp();
     pieces.discovery = &network.discovery();

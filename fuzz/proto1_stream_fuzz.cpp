@@ -25,14 +25,16 @@ namespace {
 const std::string identity = "0f8fad5b-d9cb-469f-a165-70867728950e";
 const std::string name = "Fuzz";
 
-// Answers every request with its own items; action 0 ends the session.
+// Answers every request with its own items; action 0 ends the session. Odd
+// commands finish later through the session's I/O thread, as a program
+// worker's answer does.
 class echo_client final : public proto1_interface {
 public:
     using proto1_interface::proto1_interface;
     void start() override {
         session().async_write_word(1, [this] { session().read_request(); });
     }
-    bool handle_request(std::shared_ptr<ZebRequest> request) override {
+    void handle_request(std::shared_ptr<ZebRequest> request) override {
         auto r = std::make_shared<ZebResponse>();
         r->request_id = request->header.request_id;
         r->action = 1;
@@ -51,7 +53,12 @@ public:
             }
         }
         session().send_response(std::move(r));
-        return request->header.action != 0;
+        const bool keep = request->header.action != 0;
+        if (request->header.command % 2 != 0) {
+            session().post_work([this, keep] { session().request_done(keep); });
+        } else {
+            session().request_done(keep);
+        }
     }
 };
 

@@ -14,8 +14,8 @@ zebsock_connection::zebsock_connection(boost::asio::io_context& context,
                                        connection_manager& manager,
                                        const session_factories& factories,
                                        connection_settings settings)
-    : socket_(context), pause_(context), manager_(manager), factories_(factories),
-      settings_(settings) {}
+    : socket_(context), pause_(context), silence_(context), manager_(manager),
+      factories_(factories), settings_(settings) {}
 
 zebsock_connection::~zebsock_connection() {
     // The session goes first: it may still refer to this connection's socket.
@@ -25,11 +25,50 @@ zebsock_connection::~zebsock_connection() {
 }
 
 void zebsock_connection::start() {
+    watching_silence_ = true;
+    last_input_ = std::chrono::steady_clock::now();
+    wait_silence(last_input_ + settings_.silence_limit);
     auto self = shared_from_this();
-    boost::asio::async_read(socket_, boost::asio::buffer(exchange_.data(), 4),
-                            [self](const boost::system::error_code& ec, std::size_t n) {
-                                self->handle_protocol(ec, n);
-                            });
+    boost::asio::async_read(
+        socket_, boost::asio::buffer(exchange_.data(), 4),
+        [this](const boost::system::error_code& ec, std::size_t n) -> std::size_t {
+            if (n > 0) {
+                note_input();
+            }
+            return ec ? 0 : 4 - n;
+        },
+        [self](const boost::system::error_code& ec, std::size_t n) {
+            self->handle_protocol(ec, n);
+        });
+}
+
+void zebsock_connection::wait_silence(std::chrono::steady_clock::time_point until) {
+    silence_.expires_at(until);
+    auto self = shared_from_this();
+    silence_.async_wait([self](const boost::system::error_code& ec) { self->handle_silence(ec); });
+}
+
+// Bytes that came meanwhile only move the limit on, so a busy connection
+// costs one timer wake per limit, not one per read.
+void zebsock_connection::handle_silence(const boost::system::error_code& ec) {
+    if (ec || !watching_silence_ || closing()) {
+        return;
+    }
+    const auto until = last_input_ + settings_.silence_limit;
+    if (until > std::chrono::steady_clock::now()) {
+        wait_silence(until);
+        return;
+    }
+    watching_silence_ = false;
+    close();
+    if (session_) {
+        session_->connection_closed();
+    }
+}
+
+void zebsock_connection::end_silence_watch() {
+    watching_silence_ = false;
+    silence_.cancel();
 }
 
 void zebsock_connection::handle_protocol(const boost::system::error_code& ec, std::size_t bytes) {
@@ -57,6 +96,7 @@ void zebsock_connection::handle_protocol(const boost::system::error_code& ec, st
 }
 
 void zebsock_connection::refuse() {
+    end_silence_watch(); // the pause closes it
     write_word(exchange_.data(), 0);
     write_word(exchange_.data() + 4, 1);
     auto self = shared_from_this();
@@ -108,6 +148,7 @@ void zebsock_connection::close() {
     socket_.shutdown(boost::asio::ip::tcp::socket::shutdown_both, ignored);
     socket_.close(ignored);
     pause_.cancel();
+    silence_.cancel();
     if (registered) {
         manager_.remove(this);
     }
@@ -127,6 +168,7 @@ void zebsock_connection::close_from_outside() {
         self->socket_.shutdown(boost::asio::ip::tcp::socket::shutdown_both, ignored);
         self->socket_.close(ignored);
         self->pause_.cancel();
+        self->silence_.cancel();
         if (self->session_) {
             self->session_->connection_closed();
         }

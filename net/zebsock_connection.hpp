@@ -20,6 +20,9 @@ class connection_manager;
 
 struct connection_settings {
     std::chrono::milliseconds refusal_pause{500}; // before a refused connection is closed
+    // A connection not yet logged in (protocol-1 handshake, protocol-0
+    // request) that sends no byte for this long is closed.
+    std::chrono::milliseconds silence_limit{30000};
 };
 
 class zebsock_connection : public std::enable_shared_from_this<zebsock_connection> {
@@ -44,15 +47,29 @@ public:
     bool post_if_open(std::function<void()> work);
     bool closing() const;
 
+    // Bytes arrived (I/O thread); they hold off the silence limit.
+    void note_input() {
+        if (watching_silence_) {
+            last_input_ = std::chrono::steady_clock::now();
+        }
+    }
+    // The session is logged in (or has all it reads): silence no longer closes it.
+    void end_silence_watch();
+
 private:
     void handle_protocol(const boost::system::error_code& ec, std::size_t bytes);
     void refuse();
     void handle_refusal_written(const boost::system::error_code& ec);
     void handle_refusal_pause(const boost::system::error_code& ec);
+    void wait_silence(std::chrono::steady_clock::time_point until);
+    void handle_silence(const boost::system::error_code& ec);
     bool mark_closing(); // true for the first caller
 
     boost::asio::ip::tcp::socket socket_;
     boost::asio::steady_timer pause_;
+    boost::asio::steady_timer silence_;
+    std::chrono::steady_clock::time_point last_input_;
+    bool watching_silence_ = false; // I/O thread only
     connection_manager& manager_;
     const session_factories& factories_;
     connection_settings settings_;

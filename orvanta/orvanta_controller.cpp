@@ -10,25 +10,33 @@ orvanta_controller::orvanta_controller(OV& driver, const core::path_layout& layo
     : driver_(driver), layout_(layout) {}
 
 bool orvanta_controller::attach_client(ov_rc_interface* sink) {
-    command_lock lock(command_mutex_);
+    std::lock_guard sinks(sink_mutex_);
     if (sink_ != nullptr || sink == nullptr) {
-        release(lock);
         return false;
     }
     sink_ = sink;
     driver_.start_background();
-    release(lock);
     return true;
 }
 
 void orvanta_controller::detach_client(ov_rc_interface* sink) {
     command_lock lock(command_mutex_);
-    if (sink_ != sink) {
+    bool holder = false;
+    {
+        std::lock_guard sinks(sink_mutex_);
+        holder = sink_ == sink;
+    }
+    if (!holder) {
         release(lock);
         return;
     }
-    sink_ = nullptr;
+    // The binding stays taken until the unlink is done, so a client that
+    // binds next never has its fresh link withdrawn by this one.
     driver_.unlink(); // driver lock after command lock
+    {
+        std::lock_guard sinks(sink_mutex_);
+        sink_ = nullptr;
+    }
     release(lock);
 }
 
@@ -85,6 +93,7 @@ void orvanta_controller::release(command_lock& lock) {
 }
 
 void orvanta_controller::reply(std::shared_ptr<ZebResponse> response) {
+    std::lock_guard sinks(sink_mutex_);
     if (sink_ != nullptr) {
         sink_->send_response(std::move(response));
     }

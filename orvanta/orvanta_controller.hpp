@@ -19,9 +19,11 @@ class orvanta_controller {
 public:
     orvanta_controller(OV& driver, const core::path_layout& layout);
 
-    // False when another client is attached. Starts the program in the background.
+    // False when another client is attached. Starts the program in the
+    // background; never waits for a command or the program.
     bool attach_client(ov_rc_interface* sink);
-    // Frees the binding (when `sink` holds it) and unlinks the program.
+    // Unlinks the program and then frees the binding (when `sink` holds it);
+    // after a running command.
     void detach_client(ov_rc_interface* sink);
     // An event (kind 1) numbered by the event counter; dropped without a
     // client. Never blocks the caller: while a command runs, the event is
@@ -68,6 +70,7 @@ private:
     const core::path_layout& layout_;
 
     std::mutex command_mutex_; // the command lock, before the driver lock
+    std::mutex sink_mutex_;    // guards sink_; held for no wait
     ov_rc_interface* sink_ = nullptr;
     std::uint32_t event_counter_ = 0;
 

@@ -26,6 +26,8 @@ public:
                               std::int64_t wparam, std::int64_t lparam) = 0;
     virtual bool post(platform::window_handle window, std::uint32_t message, std::int64_t wparam,
                       std::int64_t lparam) = 0;
+    // While set, sends and posts end at once, failed (one in progress too).
+    virtual void cancel_sends(bool) {}
 };
 
 // The real desktop of this process (platform/desktop, platform/process).

@@ -11,15 +11,26 @@ OV::OV(ov_desktop& desktop, std::function<std::string()> folder,
       timing_(timing) {}
 
 OV::~OV() {
-    {
-        std::lock_guard lock(stop_mutex_);
-        stopping_ = true;
-    }
-    stop_cv_.notify_all();
+    stop();
     std::lock_guard lock(background_mutex_);
     for (auto& b : background_) {
         b.thread.join();
     }
+}
+
+void OV::stop() {
+    {
+        std::lock_guard lock(stop_mutex_);
+        stopping_ = true;
+    }
+    desktop_.cancel_sends(true);
+    stop_cv_.notify_all();
+}
+
+void OV::resume() {
+    std::lock_guard lock(stop_mutex_);
+    stopping_ = false;
+    desktop_.cancel_sends(false);
 }
 
 bool OV::pause(std::chrono::milliseconds time) {

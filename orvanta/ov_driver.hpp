@@ -38,8 +38,12 @@ public:
     // the program keeps running.
     void unlink();
 
-    // Waits, unless the driver is being destroyed; false then.
+    // Waits, unless the driver is stopped; false then.
     bool pause(std::chrono::milliseconds time);
+    // Ends every pending wait and send at once; later ones return at once
+    // until resume().
+    void stop();
+    void resume();
 
     std::string folder() const { return folder_(); }
     const ov_timing& timing() const { return timing_; }

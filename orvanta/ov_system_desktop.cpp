@@ -20,12 +20,16 @@ public:
     std::vector<platform::window_info> windows() override { return platform::enumerate_windows(); }
     std::int64_t send(platform::window_handle window, std::uint32_t message, std::int64_t wparam,
                       std::int64_t lparam) override {
-        return platform::send_message(window, message, wparam, lparam);
+        return platform::send_message(window, message, wparam, lparam, cancel_);
     }
     bool post(platform::window_handle window, std::uint32_t message, std::int64_t wparam,
               std::int64_t lparam) override {
-        return platform::post_message(window, message, wparam, lparam);
+        return platform::post_message(window, message, wparam, lparam, cancel_);
     }
+    void cancel_sends(bool on) override { cancel_.set(on); }
+
+private:
+    platform::send_cancel cancel_;
 };
 
 } // namespace

@@ -201,19 +201,52 @@ std::vector<window_info> enumerate_windows(const std::string& desktop_folder) {
     return out;
 }
 
+send_cancel::send_cancel() {
+    if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) {
+        fds_[0] = fds_[1] = -1;
+    }
+}
+
+send_cancel::~send_cancel() {
+    close_fd(fds_[0]);
+    close_fd(fds_[1]);
+}
+
+void send_cancel::set(bool cancelled) {
+    std::lock_guard lock(mutex_);
+    if (cancelled == cancelled_) {
+        return;
+    }
+    cancelled_ = cancelled;
+    // One byte in the pipe while set wakes every wait on it, now and later.
+    unsigned char byte = 0;
+    const ssize_t n = cancelled ? ::write(fds_[1], &byte, 1) : ::read(fds_[0], &byte, 1);
+    (void)n;
+}
+
+bool send_cancel::cancelled() const {
+    std::lock_guard lock(mutex_);
+    return cancelled_;
+}
+
 std::optional<std::int64_t> try_send_message(const std::string& desktop_folder,
                                              window_handle window, std::uint32_t message,
                                              std::int64_t wparam, std::int64_t lparam,
-                                             std::chrono::milliseconds timeout) {
+                                             std::chrono::milliseconds timeout,
+                                             const send_cancel* cancel) {
     const deadline until = after(timeout);
-    unique_fd fd(connect_window(desktop_folder, window, until));
+    const int cancel_fd = cancel != nullptr ? cancel->wait_fd() : -1;
+    if (cancel != nullptr && cancel->cancelled()) {
+        return std::nullopt;
+    }
+    unique_fd fd(connect_window(desktop_folder, window, until, cancel_fd));
     if (fd.get() < 0) {
         return std::nullopt;
     }
     const auto frame = encode_frame({true, message, wparam, lparam});
     unsigned char answer[answer_size];
-    if (!write_all(fd.get(), frame.data(), frame.size(), until) ||
-        !read_all(fd.get(), answer, sizeof answer, until)) {
+    if (!write_all(fd.get(), frame.data(), frame.size(), until, cancel_fd) ||
+        !read_all(fd.get(), answer, sizeof answer, until, cancel_fd)) {
         return std::nullopt;
     }
     return decode_answer(answer);
@@ -229,20 +262,35 @@ std::int64_t send_message(window_handle window, std::uint32_t message, std::int6
     return try_send_message(desktop_dir(), window, message, wparam, lparam, timeout).value_or(0);
 }
 
+std::int64_t send_message(window_handle window, std::uint32_t message, std::int64_t wparam,
+                          std::int64_t lparam, const send_cancel& cancel) {
+    return try_send_message(desktop_dir(), window, message, wparam, lparam, send_timeout(), &cancel)
+        .value_or(0);
+}
+
 bool post_message(window_handle window, std::uint32_t message, std::int64_t wparam,
                   std::int64_t lparam) {
     return post_message(desktop_dir(), window, message, wparam, lparam);
 }
 
+bool post_message(window_handle window, std::uint32_t message, std::int64_t wparam,
+                  std::int64_t lparam, const send_cancel& cancel) {
+    return post_message(desktop_dir(), window, message, wparam, lparam, &cancel);
+}
+
 bool post_message(const std::string& desktop_folder, window_handle window, std::uint32_t message,
-                  std::int64_t wparam, std::int64_t lparam) {
+                  std::int64_t wparam, std::int64_t lparam, const send_cancel* cancel) {
     const deadline until = after(send_timeout());
-    unique_fd fd(connect_window(desktop_folder, window, until));
+    const int cancel_fd = cancel != nullptr ? cancel->wait_fd() : -1;
+    if (cancel != nullptr && cancel->cancelled()) {
+        return false;
+    }
+    unique_fd fd(connect_window(desktop_folder, window, until, cancel_fd));
     if (fd.get() < 0) {
         return false;
     }
     const auto frame = encode_frame({false, message, wparam, lparam});
-    return write_all(fd.get(), frame.data(), frame.size(), until);
+    return write_all(fd.get(), frame.data(), frame.size(), until, cancel_fd);
 }
 
 registered_window register_window(const std::string& desktop_folder, const std::string& class_name,

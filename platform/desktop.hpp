@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,23 +26,48 @@ struct window_info {
 std::vector<window_info> enumerate_windows();
 std::vector<window_info> enumerate_windows(const std::string& desktop_folder);
 
+// Lets one thread end the sends of others at once: while it is set, every
+// send and post given it gives up without waiting ("no answer").
+class send_cancel {
+public:
+    send_cancel();
+    ~send_cancel();
+    send_cancel(const send_cancel&) = delete;
+    send_cancel& operator=(const send_cancel&) = delete;
+
+    void set(bool cancelled);
+    bool cancelled() const;
+    int wait_fd() const { return fds_[0]; } // readable while set
+
+private:
+    mutable std::mutex mutex_;
+    bool cancelled_ = false;
+    int fds_[2] = {-1, -1};
+};
+
 // Sends and waits for the window procedure's result; 0 when the window does
 // not exist, does not answer, or the time-out (ZEBRIX_SEND_TIMEOUT_MS) passes.
 std::int64_t send_message(window_handle window, std::uint32_t message, std::int64_t wparam,
                           std::int64_t lparam);
 std::int64_t send_message(window_handle window, std::uint32_t message, std::int64_t wparam,
                           std::int64_t lparam, std::chrono::milliseconds timeout);
+// The same, ended at once (0) while `cancel` is set.
+std::int64_t send_message(window_handle window, std::uint32_t message, std::int64_t wparam,
+                          std::int64_t lparam, const send_cancel& cancel);
 // True when the frame was written.
 bool post_message(window_handle window, std::uint32_t message, std::int64_t wparam,
                   std::int64_t lparam);
+bool post_message(window_handle window, std::uint32_t message, std::int64_t wparam,
+                  std::int64_t lparam, const send_cancel& cancel);
 
 // As send_message, but tells "not delivered or no answer" (nullopt) from a result of 0.
 std::optional<std::int64_t> try_send_message(const std::string& desktop_folder,
                                              window_handle window, std::uint32_t message,
                                              std::int64_t wparam, std::int64_t lparam,
-                                             std::chrono::milliseconds timeout);
+                                             std::chrono::milliseconds timeout,
+                                             const send_cancel* cancel = nullptr);
 bool post_message(const std::string& desktop_folder, window_handle window, std::uint32_t message,
-                  std::int64_t wparam, std::int64_t lparam);
+                  std::int64_t wparam, std::int64_t lparam, const send_cancel* cancel = nullptr);
 
 // One message as it crosses the desktop: 24 bytes, all little-endian.
 inline constexpr std::uint32_t frame_sent = 1;

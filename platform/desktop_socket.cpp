@@ -21,13 +21,22 @@ int remaining_ms(deadline until) {
     return left.count() > 1000000 ? 1000000 : static_cast<int>(left.count());
 }
 
-// Waits for the events, at most until the deadline; false on time-out or error.
-bool wait_for(int fd, short events, deadline until) {
+bool readable(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return fd >= 0 && ::poll(&p, 1, 0) > 0;
+}
+
+// Waits for the events, at most until the deadline; false on time-out, error
+// or cancel.
+bool wait_for(int fd, short events, deadline until, int cancel_fd) {
     for (;;) {
-        pollfd p{fd, events, 0};
-        const int n = ::poll(&p, 1, remaining_ms(until));
+        pollfd p[2] = {{fd, events, 0}, {cancel_fd, POLLIN, 0}};
+        const int n = ::poll(p, cancel_fd >= 0 ? 2 : 1, remaining_ms(until));
         if (n > 0) {
-            return (p.revents & (events | POLLHUP | POLLERR)) != 0;
+            if (p[1].revents != 0) {
+                return false;
+            }
+            return (p[0].revents & (events | POLLHUP | POLLERR)) != 0;
         }
         if (n == 0) {
             return false;
@@ -83,7 +92,7 @@ std::string window_socket(const std::string& folder, window_handle window) {
     return in_folder(folder, std::to_string(window) + ".sock");
 }
 
-int connect_window(const std::string& folder, window_handle window, deadline until) {
+int connect_window(const std::string& folder, window_handle window, deadline until, int cancel_fd) {
     if (window <= 0) {
         return -1;
     }
@@ -103,7 +112,8 @@ int connect_window(const std::string& folder, window_handle window, deadline unt
             return fd;
         }
         // A full backlog refuses a non-blocking connect with EAGAIN; retry briefly.
-        if ((errno == EAGAIN || errno == EINTR) && remaining_ms(until) > 0) {
+        if ((errno == EAGAIN || errno == EINTR) && remaining_ms(until) > 0 &&
+            !readable(cancel_fd)) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
             continue;
         }
@@ -112,7 +122,7 @@ int connect_window(const std::string& folder, window_handle window, deadline unt
     }
 }
 
-bool write_all(int fd, const void* data, std::size_t size, deadline until) {
+bool write_all(int fd, const void* data, std::size_t size, deadline until, int cancel_fd) {
     const auto* p = static_cast<const unsigned char*>(data);
     while (size > 0) {
         const ssize_t n = ::send(fd, p, size, MSG_NOSIGNAL);
@@ -124,7 +134,8 @@ bool write_all(int fd, const void* data, std::size_t size, deadline until) {
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && wait_for(fd, POLLOUT, until)) {
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
+            wait_for(fd, POLLOUT, until, cancel_fd)) {
             continue;
         }
         return false;
@@ -132,7 +143,7 @@ bool write_all(int fd, const void* data, std::size_t size, deadline until) {
     return true;
 }
 
-bool read_all(int fd, void* data, std::size_t size, deadline until) {
+bool read_all(int fd, void* data, std::size_t size, deadline until, int cancel_fd) {
     auto* p = static_cast<unsigned char*>(data);
     while (size > 0) {
         const ssize_t n = ::recv(fd, p, size, 0);
@@ -147,7 +158,7 @@ bool read_all(int fd, void* data, std::size_t size, deadline until) {
         if (errno == EINTR) {
             continue;
         }
-        if ((errno == EAGAIN || errno == EWOULDBLOCK) && wait_for(fd, POLLIN, until)) {
+        if ((errno == EAGAIN || errno == EWOULDBLOCK) && wait_for(fd, POLLIN, until, cancel_fd)) {
             continue;
         }
         return false;

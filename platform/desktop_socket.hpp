@@ -17,9 +17,11 @@ std::string window_file(const std::string& folder, window_handle window);   // <
 std::string window_socket(const std::string& folder, window_handle window); // <h>.sock
 
 // A connected non-blocking socket to the window, or -1 (missing, refused, late).
-int connect_window(const std::string& folder, window_handle window, deadline until);
-bool write_all(int fd, const void* data, std::size_t size, deadline until);
-bool read_all(int fd, void* data, std::size_t size, deadline until);
+// Every wait also ends, as failed, once `cancel_fd` (when not -1) is readable.
+int connect_window(const std::string& folder, window_handle window, deadline until,
+                   int cancel_fd = -1);
+bool write_all(int fd, const void* data, std::size_t size, deadline until, int cancel_fd = -1);
+bool read_all(int fd, void* data, std::size_t size, deadline until, int cancel_fd = -1);
 void close_fd(int fd);
 
 std::array<unsigned char, frame_size> encode_frame(const window_message& m);

@@ -2,12 +2,18 @@
 
 namespace zs::protocol {
 
-OvClient::OvClient(proto1_session& session, orvanta::orvanta_controller& controller)
-    : proto1_interface(session), controller_(controller) {}
+OvClient::OvClient(proto1_session& session, orvanta::orvanta_controller& controller,
+                   program_worker& worker)
+    : proto1_interface(session), controller_(controller), worker_(worker),
+      link_(std::make_shared<link>(session)) {}
 
 OvClient::~OvClient() {
+    link_->cut();
     if (attached_) {
-        controller_.detach_client(this);
+        // After any command of this client still queued; the link outlives
+        // this object in the work, so the binding never holds a dangling sink.
+        worker_.post_always(
+            [&controller = controller_, sink = link_] { controller.detach_client(sink.get()); });
     }
 }
 
@@ -16,7 +22,8 @@ void OvClient::start() {
 }
 
 void OvClient::handle_greeting_written() {
-    attached_ = controller_.attach_client(this);
+    // Never waits for the program: the binding only starts it in the background.
+    attached_ = controller_.attach_client(link_.get());
     session().async_write_word(attached_ ? 1 : 0, [this] { handle_attach_written(); });
 }
 
@@ -28,23 +35,32 @@ void OvClient::handle_attach_written() {
     }
 }
 
-bool OvClient::handle_request(std::shared_ptr<ZebRequest> request) {
-    const bool keep = controller_.execute_request(*request);
-    if (!keep && attached_) {
-        // The client has said goodbye: the next client need not wait for the close.
-        controller_.detach_client(this);
+void OvClient::handle_request(std::shared_ptr<ZebRequest> request) {
+    const bool queued = worker_.post([&controller = controller_, sink = link_, request, this] {
+        const bool keep = controller.execute_request(*request);
+        if (!keep) {
+            // The client has said goodbye: the next client need not wait for the close.
+            controller.detach_client(sink.get());
+        }
+        // `this` is used on the I/O thread only while the session lives.
+        sink->post_work([this, keep] { handle_answered(keep); });
+    });
+    if (!queued) {
+        session().request_done(false); // the program's queue is full
+    }
+}
+
+void OvClient::handle_answered(bool keep) {
+    if (!keep) {
         attached_ = false;
     }
-    return keep;
+    session().request_done(keep);
 }
 
-void OvClient::send_response(std::shared_ptr<ZebResponse> response) {
-    session().send_response(std::move(response));
-}
-
-client_factory make_ov_client_factory(orvanta::orvanta_controller& controller) {
-    return [&controller](proto1_session& session) -> std::unique_ptr<proto1_interface> {
-        return std::make_unique<OvClient>(session, controller);
+client_factory make_ov_client_factory(orvanta::orvanta_controller& controller,
+                                      program_worker& worker) {
+    return [&controller, &worker](proto1_session& session) -> std::unique_ptr<proto1_interface> {
+        return std::make_unique<OvClient>(session, controller, worker);
     };
 }
 

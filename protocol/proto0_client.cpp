@@ -117,6 +117,9 @@ void proto0_client::handle_body(const boost::system::error_code& ec, std::size_t
 }
 
 void proto0_client::dispatch() {
+    if (connection() != nullptr) {
+        connection()->end_silence_watch(); // the request is read whole
+    }
     switch (word(0)) {
     case JOB_SUBMIT:
         submit();

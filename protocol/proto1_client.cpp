@@ -158,6 +158,7 @@ void proto1_client::handle_client_type() {
         return;
     }
     watchdog_ = std::make_unique<boost::asio::steady_timer>(connection()->executor());
+    connection()->end_silence_watch(); // the handshake is complete
     client_->start();
 }
 
@@ -212,24 +213,25 @@ void proto1_client::dispatch(std::shared_ptr<ZebRequest> request) {
         read_request();
         return;
     }
-    const bool keep = client_->handle_request(std::move(request));
+    // Nothing is read until the client object answers (request_done).
+    request_running_ = true;
+    client_->handle_request(std::move(request));
+}
+
+void proto1_client::request_done(bool keep) {
+    request_running_ = false;
     if (closed()) {
         return; // closed from inside the request
     }
-    // The watchdog is served on this thread only after the request returned;
-    // a long command is not the client's silence, so the wait starts afresh.
-    if (watchdog_armed_) {
-        arm_watchdog();
-    }
-    if (keep) {
-        read_request();
-    } else {
+    if (!keep || watchdog_expired_) {
         close_session();
+        return;
     }
+    read_request();
 }
 
+// Only keep-alive messages re-arm the watchdog: a request is not one.
 void proto1_client::arm_watchdog() {
-    watchdog_armed_ = true;
     const unsigned armed = ++keepalive_counter_;
     watchdog_->expires_after(settings_->keepalive_limit);
     watchdog_->async_wait([this, armed, hold = hold()](const boost::system::error_code& ec) {
@@ -239,6 +241,11 @@ void proto1_client::arm_watchdog() {
 
 void proto1_client::handle_watchdog(const boost::system::error_code& ec, unsigned armed) {
     if (ec || closed() || armed != keepalive_counter_) {
+        return;
+    }
+    if (request_running_) {
+        // Not under the running request: the close follows its answer.
+        watchdog_expired_ = true;
         return;
     }
     close_session();
@@ -253,18 +260,39 @@ void proto1_client::send_response(std::shared_ptr<ZebResponse> response) {
     if (!post_target_) {
         return; // closed: dropped without touching the connection
     }
+    // A client that does not read would otherwise let its events pile up.
+    const std::size_t unsent = unsent_ += bytes->size();
+    if (unsent > settings_->unsent_limit) {
+        post_target_->post_if_open([this, hold = post_target_] {
+            frames_.clear();
+            abort_session();
+        });
+        post_target_.reset();
+        return;
+    }
     // Accepted before the close: still written during the close pause (the
     // answer to an ending request goes out before the connection closes).
     post_target_->post_if_open([this, hold = post_target_, bytes] {
-        queue_frame({bytes, nullptr});
+        queue_frame({bytes, nullptr, true});
     });
+}
+
+void proto1_client::post_work(std::function<void()> work) {
+    std::lock_guard lock(post_mutex_);
+    if (post_target_) {
+        post_target_->post_if_open([this, hold = post_target_, w = std::move(work)] {
+            if (!closed()) {
+                w();
+            }
+        });
+    }
 }
 
 void proto1_client::async_write_word(std::int32_t value, std::function<void()> on_written) {
     if (closed()) {
         return;
     }
-    queue_frame({word_buffer(value), std::move(on_written)});
+    queue_frame({word_buffer(value), std::move(on_written), false});
 }
 
 void proto1_client::post_close_session() {
@@ -282,21 +310,26 @@ void proto1_client::queue_frame(frame f) {
 }
 
 void proto1_client::write_next_frame() {
-    async_write_flushing(frames_.front().bytes,
-                         [this](const boost::system::error_code& ec, std::size_t) {
-                             if (io_failed(ec)) {
-                                 frames_.clear();
-                                 return;
-                             }
-                             auto done = std::move(frames_.front().on_written);
-                             frames_.pop_front();
-                             if (!frames_.empty()) {
-                                 write_next_frame();
-                             }
-                             if (done && !closed()) {
-                                 done();
-                             }
-                         });
+    async_write_flushing(frames_.front().bytes, [this](const boost::system::error_code& ec,
+                                                       std::size_t) { handle_frame_written(ec); });
+}
+
+void proto1_client::handle_frame_written(const boost::system::error_code& ec) {
+    if (io_failed(ec) || frames_.empty()) {
+        frames_.clear();
+        return;
+    }
+    if (frames_.front().counted) {
+        unsent_ -= frames_.front().bytes->size();
+    }
+    auto done = std::move(frames_.front().on_written);
+    frames_.pop_front();
+    if (!frames_.empty()) {
+        write_next_frame();
+    }
+    if (done && !closed()) {
+        done();
+    }
 }
 
 void proto1_client::wait_for_peer_close() {

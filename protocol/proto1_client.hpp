@@ -5,6 +5,7 @@
 #include "protocol/session_base.hpp"
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -22,6 +23,9 @@ struct proto1_settings {
     proto1_clients clients;
     std::chrono::milliseconds keepalive_limit{5000};
     std::chrono::milliseconds close_pause = default_close_pause;
+    // Replies and events queued for a client that does not read them; past
+    // this the session is closed rather than let them pile up.
+    std::size_t unsent_limit = std::size_t{64} << 20;
 };
 
 // The factory the TCP service calls for protocol number 1.
@@ -46,6 +50,8 @@ public:
     void close_session() override { session_base::close_session(); }
     void post_close_session() override;
     void async_write_word(std::int32_t value, std::function<void()> on_written) override;
+    void post_work(std::function<void()> work) override;
+    void request_done(bool keep) override;
     // Keeps a read pending and closes when the peer closes (song client).
     void wait_for_peer_close();
 
@@ -64,11 +70,13 @@ private:
     struct frame {
         std::shared_ptr<const std::vector<std::uint8_t>> bytes;
         std::function<void()> on_written;
+        bool counted = false; // a response, counted in unsent_
     };
     void queue_frame(frame f);
     void handle_peer_data(const boost::system::error_code& ec);
     void write_next_frame();
     bool io_failed(const boost::system::error_code& ec);
+    void handle_frame_written(const boost::system::error_code& ec);
 
     std::shared_ptr<const proto1_settings> settings_;
     std::array<std::uint8_t, 16> challenge_{};
@@ -79,8 +87,10 @@ private:
     std::shared_ptr<ZebRequest> pending_;
     std::unique_ptr<boost::asio::steady_timer> watchdog_;
     unsigned keepalive_counter_ = 0;
-    bool watchdog_armed_ = false;
+    bool request_running_ = false;  // handed to the client object, not yet answered
+    bool watchdog_expired_ = false; // while it ran: the session closes once it is answered
     std::deque<frame> frames_;
+    std::atomic<std::size_t> unsent_{0}; // bytes of responses accepted and not yet written
     std::array<std::uint8_t, 256> discard_{};
     std::mutex post_mutex_;                                // guards post_target_
     std::shared_ptr<net::zebsock_connection> post_target_; // for other threads; null once closed

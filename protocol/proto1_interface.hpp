@@ -26,6 +26,12 @@ public:
     // Writes one word; on_written runs on the I/O thread once it is sent.
     // A failed write closes the session itself and on_written is not called.
     virtual void async_write_word(std::int32_t value, std::function<void()> on_written) = 0;
+    // Runs work later on the session's I/O thread, or drops it when the
+    // session has closed meanwhile; callable from any thread.
+    virtual void post_work(std::function<void()> work) = 0;
+    // The current request is answered: true reads the next one, false
+    // closes. I/O thread only.
+    virtual void request_done(bool keep) = 0;
 };
 
 class proto1_interface {
@@ -38,8 +44,9 @@ public:
     // Called once, on the I/O thread, right after the object is chosen; owns
     // the client's own opening records and then calls session().read_request().
     virtual void start() = 0;
-    // Runs synchronously on the I/O thread; true keeps reading, false closes.
-    virtual bool handle_request(std::shared_ptr<ZebRequest> request) = 0;
+    // Takes one request on the I/O thread and returns at once; the next
+    // request is read only after session().request_done() for this one.
+    virtual void handle_request(std::shared_ptr<ZebRequest> request) = 0;
 
 protected:
     proto1_session& session() { return session_; }

@@ -32,6 +32,12 @@ void session_base::async_read_exact(void* data, std::size_t size, io_handler han
     read_pending_ = true;
     boost::asio::async_read(
         connection_->socket(), boost::asio::buffer(data, size),
+        [conn = hold.get(), size](const boost::system::error_code& ec, std::size_t n) {
+            if (n > 0) {
+                conn->note_input(); // each part of a record counts against silence
+            }
+            return ec ? std::size_t{0} : size - n;
+        },
         [this, hold, h = std::move(handler)](const boost::system::error_code& ec, std::size_t n) {
             read_pending_ = false;
             if (!closed_) {
@@ -52,6 +58,9 @@ void session_base::async_read_some(void* data, std::size_t size, io_handler hand
         boost::asio::buffer(data, size),
         [this, hold, h = std::move(handler)](const boost::system::error_code& ec, std::size_t n) {
             read_pending_ = false;
+            if (n > 0) {
+                hold->note_input();
+            }
             if (!closed_) {
                 h(ec, n);
             } else if (finish_early_) {
@@ -110,6 +119,15 @@ void session_base::finish_session() {
     if (!read_pending_) {
         watch_peer();
     }
+}
+
+void session_base::abort_session() {
+    auto keep = connection_; // the connection owns this session
+    if (!keep) {
+        return;
+    }
+    connection_closed();
+    keep->close();
 }
 
 void session_base::watch_peer() {

@@ -51,6 +51,9 @@ protected:
     // close_session for a session whose answers are all written: a peer that
     // has closed its side ends the pause at once, as nobody is left to read.
     void finish_session();
+    // Closes the connection now, without the pause and dropping what is not
+    // written (a peer that does not read). I/O thread only.
+    void abort_session();
     bool closed() const { return closed_; }
     net::zebsock_connection* connection() const { return connection_.get(); }
     // A reference that keeps the connection (and so this session) alive.

@@ -10,7 +10,8 @@ class SongClient final : public proto1_interface {
 public:
     explicit SongClient(proto1_client& owner);
     void start() override;
-    bool handle_request(std::shared_ptr<ZebRequest>) override { return false; }
+    // Never reads requests; one that came would end the session.
+    void handle_request(std::shared_ptr<ZebRequest>) override { session().request_done(false); }
 
 private:
     proto1_client& owner_;

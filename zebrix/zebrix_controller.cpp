@@ -8,7 +8,7 @@ zebrix_controller::zebrix_controller(ZEBW& driver, command_set& commands)
     : driver_(driver), commands_(commands) {}
 
 bool zebrix_controller::attach_client(zebw_rc_interface* sink) {
-    std::lock_guard<std::mutex> lock(command_lock_);
+    std::lock_guard<std::mutex> lock(sink_lock_);
     if (sink_ != nullptr || sink == nullptr) {
         return false;
     }
@@ -18,29 +18,34 @@ bool zebrix_controller::attach_client(zebw_rc_interface* sink) {
 }
 
 void zebrix_controller::detach_client(zebw_rc_interface* sink) {
-    // The release stays under the command lock, so a client that attaches
-    // next never has its fresh link forgotten by this release.
+    // The controller stays taken until the release is done, so a client that
+    // attaches next never has its fresh link forgotten by this release.
     std::lock_guard<std::mutex> lock(command_lock_);
-    if (sink_ != sink) {
-        return; // a refused client never disturbs the one holding control
+    {
+        std::lock_guard<std::mutex> sinks(sink_lock_);
+        if (sink_ != sink) {
+            return; // a refused client never disturbs the one holding control
+        }
     }
-    sink_ = nullptr;
     driver_.release();
+    std::lock_guard<std::mutex> sinks(sink_lock_);
+    sink_ = nullptr;
 }
 
 bool zebrix_controller::attached() {
-    std::lock_guard<std::mutex> lock(command_lock_);
+    std::lock_guard<std::mutex> lock(sink_lock_);
     return sink_ != nullptr;
 }
 
 void zebrix_controller::deliver(std::shared_ptr<protocol::ZebResponse> response) {
+    std::lock_guard<std::mutex> lock(sink_lock_);
     if (sink_ != nullptr) {
         sink_->send_response(std::move(response));
     }
 }
 
 void zebrix_controller::forward_event(std::int64_t wparam, std::int64_t lparam) {
-    std::lock_guard<std::mutex> lock(command_lock_);
+    std::lock_guard<std::mutex> lock(sink_lock_);
     auto event = std::make_shared<protocol::ZebResponse>();
     event->kind = protocol::MSG_EVENT;
     event->request_id = event_counter_;
@@ -53,7 +58,7 @@ void zebrix_controller::forward_event(std::int64_t wparam, std::int64_t lparam) 
         platform::trace("zebrix event %d dropped: no client", event->request_id);
         return;
     }
-    deliver(std::move(event));
+    sink_->send_response(std::move(event));
 }
 
 bool zebrix_controller::execute_request(const protocol::ZebRequest& request) {

@@ -25,9 +25,11 @@ public:
     zebrix_controller(ZEBW& driver, command_set& commands);
 
     // False, and nothing changes, while another sink is attached. Otherwise
-    // stores the sink and starts the program in the background.
+    // stores the sink and starts the program in the background. Never waits
+    // for a command or the program.
     bool attach_client(zebw_rc_interface* sink);
-    // Frees the controller (only for the sink that holds it) and releases the program.
+    // Releases the program and then frees the controller (only for the sink
+    // that holds it); after a running command.
     void detach_client(zebw_rc_interface* sink);
     // An event with the next event id for the attached client; dropped (the
     // id still advances) when none is attached.
@@ -44,6 +46,7 @@ private:
     ZEBW& driver_;
     command_set& commands_;
     std::mutex command_lock_; // always taken before the driver's own lock
+    std::mutex sink_lock_;    // guards the two below; held for no wait
     zebw_rc_interface* sink_ = nullptr;
     std::int32_t event_counter_ = 0;
 };

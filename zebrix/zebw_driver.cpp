@@ -23,8 +23,12 @@ public:
     std::vector<platform::window_info> windows() override { return platform::enumerate_windows(); }
     std::int64_t send(platform::window_handle window, std::uint32_t message, std::int64_t wparam,
                       std::int64_t lparam) override {
-        return platform::send_message(window, message, wparam, lparam);
+        return platform::send_message(window, message, wparam, lparam, cancel_);
     }
+    void cancel_sends(bool on) override { cancel_.set(on); }
+
+private:
+    platform::send_cancel cancel_;
 };
 
 } // namespace
@@ -76,7 +80,14 @@ void ZEBW::stop() {
         std::lock_guard<std::mutex> lock(stop_lock_);
         stopped_ = true;
     }
+    system_->cancel_sends(true);
     stop_signal_.notify_all();
+}
+
+void ZEBW::resume() {
+    std::lock_guard<std::mutex> lock(stop_lock_);
+    stopped_ = false;
+    system_->cancel_sends(false);
 }
 
 bool ZEBW::search_window_locked() {

@@ -36,6 +36,8 @@ public:
     virtual std::vector<platform::window_info> windows() = 0;
     virtual std::int64_t send(platform::window_handle window, std::uint32_t message,
                               std::int64_t wparam, std::int64_t lparam) = 0;
+    // While set, sends end at once with no answer (a send in progress too).
+    virtual void cancel_sends(bool) {}
 };
 std::unique_ptr<zebw_system> make_desktop_system();
 
@@ -75,8 +77,10 @@ public:
     // Sends the release command to a known window and forgets process and window.
     void release();
 
-    // Ends every pending wait at once; later waits return immediately.
+    // Ends every pending wait and send at once; later ones return
+    // immediately until resume().
     void stop();
+    void resume();
 
 private:
     bool connected_locked();

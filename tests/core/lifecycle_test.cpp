@@ -58,6 +58,7 @@ private:
 struct rig {
     journal j;
     fake_piece queue{j, "queue"}, worker{j, "worker"}, tcp{j, "tcp"}, discovery{j, "discovery"};
+    fake_piece program{j, "program"};
     fake_shell shell{j};
     int jobs_done = 0;
     lifecycle_pieces pieces() {
@@ -72,22 +73,24 @@ struct rig {
     }
 };
 
+// The program workers stop first: no connection closes while one waits on a program.
 TEST(Lifecycle, RunsTheOrderAndStopsInReverseGroups) {
     rig r;
-    server_lifecycle l(r.pieces(), r.shell);
+    auto pieces = r.pieces();
+    pieces.programs = {&r.program};
+    server_lifecycle l(pieces, r.shell);
     EXPECT_EQ(l.run([] { return true; }), 0);
-    EXPECT_EQ(r.j.events,
-              (std::vector<std::string>{"start queue", "create", "start worker", "start tcp",
-                                        "start discovery", "ip 10.0.0.5", "run", "stop tcp",
-                                        "stop discovery", "stop worker", "stop queue"}));
+    EXPECT_EQ(r.j.events, (std::vector<std::string>{
+                              "start queue", "create", "start program", "start worker", "start tcp",
+                              "start discovery", "ip 10.0.0.5", "run", "stop program", "stop tcp",
+                              "stop discovery", "stop worker", "stop queue"}));
 }
 
 TEST(Lifecycle, RefusedInstanceTouchesNothing) {
     rig r;
     server_lifecycle l(r.pieces(), r.shell);
     EXPECT_EQ(l.run([] { return false; }), 0);
-    EXPECT_EQ(r.j.events,
-              (std::vector<std::string>{"message Zebrix Server is already running"}));
+    EXPECT_EQ(r.j.events, (std::vector<std::string>{"message Zebrix Server is already running"}));
 }
 
 TEST(Lifecycle, PartWayFailedStartStopsWhatStarted) {
@@ -108,8 +111,8 @@ TEST(Lifecycle, PartWayFailedStartStopsWhatStarted) {
     };
     l.run([] { return true; });
     const std::vector<std::string> expected_start = {
-        "start queue", "create", "start worker", "start tcp", "start discovery",
-        "stop tcp", "stop worker", "message Unable to start server"};
+        "start queue",     "create",   "start worker", "start tcp",
+        "start discovery", "stop tcp", "stop worker",  "message Unable to start server"};
     ASSERT_GE(r.j.events.size(), expected_start.size());
     EXPECT_EQ(std::vector<std::string>(r.j.events.begin(), r.j.events.begin() + 8), expected_start);
     EXPECT_EQ(r.jobs_done, 1);

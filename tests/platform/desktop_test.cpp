@@ -141,6 +141,39 @@ TEST_F(desktop_test, SendToAWindowThatNeverAnswersGivesZeroAfterTheTimeOut) {
     EXPECT_TRUE(returned);
 }
 
+// A send that waits on a hung window ends as soon as it is cancelled, and
+// later ones give up at once until the cancel is lifted.
+TEST_F(desktop_test, CancelEndsASendInProgressAndLaterOnesUntilLifted) {
+    std::mutex m;
+    std::condition_variable cv;
+    bool hung = true;
+    {
+        owned_window w("THung", "Hung", [&](const window_message& msg) -> std::int64_t {
+            std::unique_lock lock(m);
+            cv.wait_for(lock, std::chrono::seconds(30), [&] { return !hung; });
+            return msg.wparam;
+        });
+        platform::send_cancel cancel;
+        const auto began = std::chrono::steady_clock::now();
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            cancel.set(true);
+        });
+        EXPECT_EQ(platform::send_message(w.handle(), 1, 5, 0, cancel), 0); // 60 s time-out
+        canceller.join();
+        EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(10));
+        EXPECT_EQ(platform::send_message(w.handle(), 1, 6, 0, cancel), 0);
+        EXPECT_FALSE(platform::post_message(w.handle(), 1, 7, 0, cancel));
+        {
+            std::lock_guard lock(m);
+            hung = false;
+        }
+        cv.notify_all();
+        cancel.set(false);
+        EXPECT_EQ(platform::send_message(w.handle(), 1, 8, 0, cancel), 8);
+    }
+}
+
 TEST_F(desktop_test, NewWindowIsTopmostAndFilesDescribeIt) {
     auto proc = [](const window_message&) -> std::int64_t { return 0; };
     owned_window a("TFirst", "First", proc);

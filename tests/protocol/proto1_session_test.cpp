@@ -22,37 +22,63 @@ using protocol::REQUEST_HEADER;
 
 std::atomic<protocol::proto1_session*> live_session{nullptr};
 
-// Answers every request with its id; command 98 blocks for param1 ms (as a
-// slow program would), command 99 ends the session, command 97 closes it
-// before answering.
+// Answers every request with its id; command 98 answers after param1 ms
+// from a thread of its own (as a slow program on its worker would), command
+// 99 ends the session, command 97 closes it before answering, command 96
+// first sends param1 events of 1 MiB each.
 class echo_client final : public protocol::proto1_interface {
 public:
     using proto1_interface::proto1_interface;
-    ~echo_client() override { live_session = nullptr; }
     void start() override {
         live_session = &session();
         session().async_write_word(1, [this] { session().read_request(); });
     }
-    bool handle_request(std::shared_ptr<protocol::ZebRequest> request) override {
+    ~echo_client() override {
+        live_session = nullptr;
+        if (slow_.joinable()) {
+            slow_.join();
+        }
+    }
+    void handle_request(std::shared_ptr<protocol::ZebRequest> request) override {
         if (request->header.command == 97) {
             session().close_session(); // what follows comes after the close
-        }
-        if (request->header.command == 98) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(request->header.param1));
         }
         auto r = std::make_shared<protocol::ZebResponse>();
         r->request_id = request->header.request_id;
         r->action = 1;
         r->status = 1;
         r->value = static_cast<std::int32_t>(request->items().size());
+        if (request->header.command == 96) {
+            for (int i = 0; i < request->header.param1; ++i) {
+                auto e = std::make_shared<protocol::ZebResponse>();
+                e->kind = protocol::MSG_EVENT;
+                e->add_data(protocol::ITEM_DATA, std::string(std::size_t{1} << 20, 'e'));
+                session().send_response(e);
+            }
+        }
+        if (request->header.command == 98) {
+            if (slow_.joinable()) {
+                slow_.join();
+            }
+            slow_ = std::thread([this, r, ms = request->header.param1] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+                session().send_response(r);
+                session().post_work([this] { session().request_done(true); });
+            });
+            return;
+        }
         session().send_response(r);
-        return request->header.command != 99;
+        session().request_done(request->header.command != 99);
     }
+
+private:
+    std::thread slow_;
 };
 
 class RequestLoop : public testing::Test {
 protected:
-    void start(std::chrono::milliseconds keepalive) {
+    void start(std::chrono::milliseconds keepalive,
+               std::chrono::milliseconds silence = std::chrono::seconds(30)) {
         auto settings = std::make_shared<protocol::proto1_settings>();
         settings->password = [] { return std::string("kxvwq"); };
         settings->identity_text = [] { return std::string(36, 'a'); };
@@ -65,6 +91,7 @@ protected:
         port_ = test::free_tcp_port();
         net::server_settings ss;
         ss.port = [p = port_] { return p; };
+        ss.connection.silence_limit = silence;
         server_ = std::make_unique<net::zebsock_server>(
             net::session_factories{nullptr, make_proto1_factory(settings)}, ss);
         ASSERT_TRUE(server_->start());
@@ -193,20 +220,35 @@ TEST_F(RequestLoop, FramesFromOtherThreadsNeverInterleave) {
     EXPECT_EQ(after, 0u);
 }
 
-TEST_F(RequestLoop, SlowRequestIsNotCountedAsSilence) {
+TEST_F(RequestLoop, WatchdogExpiryDuringARequestClosesOnceItIsAnswered) {
     start(300ms);
     client::session s(5s);
     open(s);
     ASSERT_TRUE(s.send_keepalive());
     REQUEST_HEADER slow = header(2, 1);
     slow.command = 98;
-    slow.param1 = 700; // longer than the keep-alive limit
+    slow.param1 = 900; // the watchdog expires while it runs
     ASSERT_TRUE(s.send_request(slow));
-    ASSERT_TRUE(s.send_keepalive()); // queued behind the slow request
-    ASSERT_TRUE(s.read_response());
-    expect_answer(s, 2);
-    // Silence now closes it.
+    const auto r = s.read_response();
+    ASSERT_TRUE(r) << "the running request is answered, not torn down: " << s.error();
+    EXPECT_EQ(r->request_id, 1);
+    ASSERT_TRUE(s.send_request(header(2, 2)));
+    std::size_t after = 0;
+    EXPECT_TRUE(s.wait_closed(&after));
+    EXPECT_EQ(after, 0u) << "no request is served after the expired one";
+}
+
+TEST_F(RequestLoop, RequestsDoNotPostponeTheWatchdog) {
+    start(3s);
+    client::session s(10s);
+    open(s);
+    ASSERT_TRUE(s.send_keepalive());
+    const auto kept = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(2s);
+    expect_answer(s, 1);
     EXPECT_TRUE(s.wait_closed());
+    // A request that re-armed it would hold the session until 5 s after the keep-alive.
+    EXPECT_LT(std::chrono::steady_clock::now() - kept, 4500ms);
 }
 
 TEST_F(RequestLoop, KeepAlivesFourSecondsApartHoldSixSecondsClose) {
@@ -245,6 +287,55 @@ TEST_F(RequestLoop, EndActionClosesAndPeerResetFreesSession) {
         std::this_thread::sleep_for(20ms);
     }
     EXPECT_EQ(server_->connection_count(), 1u) << "only the pending accept remains";
+}
+
+TEST_F(RequestLoop, ClientThatNeverReadsIsClosedPastTheUnsentLimit) {
+    start(5s);
+    client::session s(5s);
+    open(s);
+    REQUEST_HEADER burst = header(2, 1);
+    burst.command = 96;
+    burst.param1 = 100; // 100 MiB of events, none read meanwhile
+    ASSERT_TRUE(s.send_request(burst));
+    std::this_thread::sleep_for(500ms);
+    std::size_t received = 0;
+    EXPECT_TRUE(s.wait_closed(&received)) << "the session is closed, not kept with its backlog";
+    EXPECT_LT(received, std::size_t{64} << 20);
+}
+
+// Before it is logged in, a connection that sends nothing for the limit is
+// closed; one that keeps sending, however slowly, is not, nor is a
+// logged-in session.
+TEST_F(RequestLoop, SilenceBeforeLoginCloses) {
+    start(5s, 400ms);
+    client::session quiet(5s);
+    ASSERT_TRUE(quiet.connect("127.0.0.1", port_));
+    client::session halfway(5s);
+    ASSERT_TRUE(halfway.connect("127.0.0.1", port_));
+    ASSERT_TRUE(halfway.write_word(1));
+    ASSERT_TRUE(halfway.read_exact(20));
+    const std::array<std::uint8_t, 8> half{};
+    ASSERT_TRUE(halfway.write_bytes(half.data(), half.size())); // half an answer
+    client::session trickle(5s);
+    ASSERT_TRUE(trickle.connect("127.0.0.1", port_));
+    ASSERT_TRUE(trickle.write_word(1));
+    ASSERT_TRUE(trickle.read_exact(20));
+    for (int i = 0; i < 16; ++i) { // 2.4 s for the answer, never 400 ms without a byte
+        const std::uint8_t zero = 0;
+        ASSERT_TRUE(trickle.write_bytes(&zero, 1));
+        std::this_thread::sleep_for(150ms);
+    }
+    EXPECT_EQ(trickle.read_word(), 1) << "accepted";
+    for (int text = 0; text < 2; ++text) {
+        const auto size = trickle.read_word();
+        ASSERT_TRUE(size);
+        ASSERT_TRUE(trickle.read_exact(static_cast<std::size_t>(*size)));
+    }
+    ASSERT_EQ(trickle.choose_client_type(1), 1);
+    EXPECT_TRUE(quiet.wait_closed());
+    EXPECT_TRUE(halfway.wait_closed());
+    std::this_thread::sleep_for(1s); // logged in: silence is the keep-alive rules' business
+    expect_answer(trickle, 7);
 }
 
 // A refused client type ends the session after the close pause; a peer that
