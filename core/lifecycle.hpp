@@ -18,15 +18,27 @@ public:
 };
 
 struct lifecycle_pieces {
-    service_piece* render_queue = nullptr;   // started once the instance is ours
-    service_piece* render_worker = nullptr;  // the service: worker, TCP, discovery
+    service_piece* render_queue = nullptr;  // started once the instance is ours
+    service_piece* render_worker = nullptr; // the service: worker, TCP, discovery
     service_piece* tcp = nullptr;
     service_piece* discovery = nullptr;
-    std::function<void()> finish_current_job;  // hook code 1
+    std::function<void()> finish_current_job; // hook code 1
+    // Ends a renderer left by an earlier server of this desktop; runs once the
+    // instance is ours and before the render queue empties its folders.
+    std::function<void()> end_stale_renderer;
+    // For the operator log: "TCP port n, UDP port m", and what else a start
+    // line tells (version, folders, whether anyone may connect).
+    std::function<std::string()> ports_text = [] { return std::string("no ports"); };
+    std::function<std::string()> start_details = [] { return std::string(); };
     std::function<std::string()> server_address = [] { return std::string("127.0.0.1"); };
 };
 
-enum hook_code : int { hook_toggle = 0, hook_job_done = 1, hook_query = 2, hook_refresh_address = 3 };
+enum hook_code : int {
+    hook_toggle = 0,
+    hook_job_done = 1,
+    hook_query = 2,
+    hook_refresh_address = 3
+};
 
 class server_lifecycle {
 public:

@@ -16,22 +16,24 @@ std::uint16_t free_tcp_port();
 std::uint16_t free_udp_port();
 
 struct server_options {
-    std::map<std::string, std::string> env;  // extra environment for the server
+    std::map<std::string, std::string> env; // extra environment for the server
     std::vector<std::string> args = {"--headless"};
-    std::vector<std::string> prefix;  // a program the server runs under (e.g. prlimit)
+    std::vector<std::string> prefix; // a program the server runs under (e.g. prlimit)
     bool wait_for_port = true;
 };
 
 class staged_server {
 public:
-    staged_server();  // copies the stage; start() runs it
+    staged_server(); // copies the stage; start() runs it
     ~staged_server();
     staged_server(const staged_server&) = delete;
     staged_server& operator=(const staged_server&) = delete;
 
     // Starts ZebrixServer; with wait_for_port, returns once it accepts.
     bool start(const server_options& options = {});
-    // SIGTERM, then waits (bounded); the exit code, or -1 when it had to be killed.
+    // SIGTERM, then waits (bounded); the exit code, or -1 when it had to be
+    // killed. Then ends every program still running on its desktop (the
+    // stand-ins outlive the server by design).
     int stop(std::chrono::milliseconds limit = std::chrono::seconds(15));
     bool signal(int number);
     bool running();
@@ -41,7 +43,7 @@ public:
 
     std::uint16_t tcp_port() const { return tcp_port_; }
     std::uint16_t udp_port() const { return udp_port_; }
-    const std::string& root() const { return folder_.path(); }  // the copied stage
+    const std::string& root() const { return folder_.path(); } // the copied stage
     std::string zebrix_dir() const { return root() + "Zebrix/"; }
     std::string helper_dir() const { return root() + "Zebrix/ZebHelper/"; }
     std::string orvanta_dir() const { return root() + "Orvanta/"; }
@@ -61,6 +63,11 @@ private:
     std::map<std::string, std::string> extra_env_;
     pid_t pid_ = -1;
 };
+
+// The processes whose environment names `desktop` as ZEBRIX_DESKTOP.
+std::vector<pid_t> desktop_processes(const std::string& desktop);
+// Kills them and waits until they are gone (bounded); true when none is left.
+bool end_desktop_processes(const std::string& desktop);
 
 // Waits until a server holds the desktop's single-instance lock.
 bool wait_for_instance_lock(const std::string& desktop, std::chrono::milliseconds limit);
