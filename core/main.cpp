@@ -13,6 +13,7 @@
 #include "platform/exe_path.hpp"
 #include "platform/files.hpp"
 #include "platform/instance_lock.hpp"
+#include "platform/memory.hpp"
 #if HAVE_ZS_SHELL
 #include "shell/qt_shell.hpp"
 #endif
@@ -87,6 +88,7 @@ int main(int argc, char** argv) {
     }
 
     using namespace zs;
+    platform::return_large_blocks_when_freed();
     core::path_layout layout =
         core::path_layout::from_executable(platform::executable_path(), platform::current_folder());
     core::server_log::open(layout.helper_dir());
