@@ -9,6 +9,9 @@ CMAKE_GEN  := -G Ninja
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_SHORT_SECONDS ?= 10
+# Marks the programs one `make test` run starts, so that the check at its end
+# finds those left running (and never another worktree's).
+TEST_MARK  := $(CURDIR)@$(shell date +%s%N)
 
 .PHONY: all build stage run test test-unit test-asan test-tsan bench fuzz fuzz-short fuzz-build demo clean bootstrap
 
@@ -31,10 +34,12 @@ run: build
 	exec $(BUILD)/stage/Zebrix/ZebHelper/ZebrixServer
 
 # The full run: sanitizer builds, short fuzzing, the demo tour, then every
-# test of the main build (its summary is the last line).
+# test of the main build (its summary is the last output line unless a test
+# left a program of its stage running, which fails the run).
 test: build test-asan test-tsan fuzz-short
-	bash scripts/demo.sh $(BUILD)
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+	ZS_TEST_RUN='$(TEST_MARK)' bash scripts/demo.sh $(BUILD)
+	cd $(BUILD) && ZS_TEST_RUN='$(TEST_MARK)' ctest --output-on-failure -j $(JOBS) --timeout 600; \
+		status=$$?; bash $(CURDIR)/scripts/check-leftovers.sh '$(TEST_MARK)' || status=1; exit $$status
 
 # The README's five-minute tour against a private copy of the stage.
 demo: build
@@ -49,7 +54,7 @@ $(ASAN_BUILD)/build.ninja: | bootstrap
 # Unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: bootstrap $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	cd $(ASAN_BUILD) && ZS_TEST_RUN='$(TEST_MARK)' ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS) -L unit --timeout 600
 
 # g++ warns that ThreadSanitizer does not model atomic_thread_fence (used inside
@@ -63,7 +68,7 @@ $(TSAN_BUILD)/build.ninja: | bootstrap
 # test programs carrying the `concurrency` label are built.
 test-tsan: bootstrap $(TSAN_BUILD)/build.ninja
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target concurrency_tests
-	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1" \
+	cd $(TSAN_BUILD) && ZS_TEST_RUN='$(TEST_MARK)' TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1" \
 		ctest --output-on-failure -j $(JOBS) -L concurrency --timeout 600
 
 bench: bootstrap

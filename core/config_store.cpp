@@ -1,5 +1,6 @@
 #include "core/config_store.hpp"
 
+#include "core/server_log.hpp"
 #include "platform/files.hpp"
 
 #include <algorithm>
@@ -31,6 +32,26 @@ std::string ascii_lower(std::string s) {
         }
     }
     return s;
+}
+
+// Reads a settings file: false when it exists but cannot be read, with
+// `error` naming it; a missing file leaves `bytes` empty.
+bool read_settings_file(const std::string& path, std::string& bytes, bool& found,
+                        std::string& error) {
+    std::string reason;
+    switch (platform::read_existing_file(path, bytes, reason)) {
+    case platform::read_outcome::read:
+        found = true;
+        return true;
+    case platform::read_outcome::missing:
+        found = false;
+        bytes.clear();
+        return true;
+    case platform::read_outcome::failed:
+        break;
+    }
+    error = "Cannot read " + path + ": " + reason;
+    return false;
 }
 
 } // namespace
@@ -135,16 +156,19 @@ std::string orvanta_folder_of(const std::string& orvanta_path) {
     return orvanta_path.substr(0, at);
 }
 
-void config_store::load(const std::string& helper_folder) {
+bool config_store::load(const std::string& helper_folder) {
     std::lock_guard lock(mutex_);
     helper_ = helper_folder;
+    load_error_.clear();
     std::string bytes;
-    image_ = platform::read_file(helper_ + "config.txt", bytes) ? parse_config(bytes)
-                                                                : config_image{};
+    bool found = false;
+    if (!read_settings_file(helper_ + "config.txt", bytes, found, load_error_) ||
+        !read_orvanta_path_file()) {
+        return false;
+    }
+    image_ = found ? parse_config(bytes) : config_image{};
     bool save_config = false;
     bool write_orvanta = false;
-
-    read_orvanta_path_file();
 
     auto lookup = [&](const char* key, std::string& out, const std::string& fallback) {
         auto it = image_.values.find(key);
@@ -160,7 +184,7 @@ void config_store::load(const std::string& helper_folder) {
     lookup("ServerPassword", text, default_password);
     password_ = normalise_password(text);
     idle_minutes_ = lookup("IdleTimeToShutDownZEBW3", text, "") ? parse_leading_int(text)
-                                                                 : default_idle_minutes;
+                                                                : default_idle_minutes;
     lookup("SERVER_NAME", server_name_, default_server_name);
     // The two folders are optional: missing ones are not written back.
     auto optional = [&](const char* key) {
@@ -185,14 +209,18 @@ void config_store::load(const std::string& helper_folder) {
         save_locked();
     }
     if (write_orvanta) {
-        platform::replace_file(helper_ + "OrvantaPath.txt",
-                               "OrvantaPath=" + orvanta_path_ + "\r\n");
+        if (!platform::replace_file(helper_ + "OrvantaPath.txt",
+                                    "OrvantaPath=" + orvanta_path_ + "\r\n")) {
+            server_log::line("Cannot save " + helper_ + "OrvantaPath.txt");
+        }
     }
+    return true;
 }
 
 bool config_store::read_orvanta_path_file() {
     std::string bytes;
-    if (!platform::read_file(helper_ + "OrvantaPath.txt", bytes)) {
+    bool found = false;
+    if (!read_settings_file(helper_ + "OrvantaPath.txt", bytes, found, load_error_)) {
         return false;
     }
     for (const auto& line : split_lines(bytes)) {
@@ -234,10 +262,17 @@ bool config_store::save() {
 }
 
 bool config_store::save_locked() {
-    // Re-read so that lines edited by hand while the server runs survive.
+    // Re-read so that lines edited by hand while the server runs survive; a
+    // file that cannot be read now is left alone rather than replaced.
+    const std::string path = helper_ + "config.txt";
     std::string bytes;
-    config_image image = platform::read_file(helper_ + "config.txt", bytes) ? parse_config(bytes)
-                                                                            : config_image{};
+    bool found = false;
+    std::string error;
+    if (!read_settings_file(path, bytes, found, error)) {
+        server_log::line(error + "; the settings were not saved");
+        return false;
+    }
+    config_image image = found ? parse_config(bytes) : config_image{};
     image.values["ServerPassword"] = password_;
     image.values["SERVER_NAME"] = server_name_;
     image.values["UUID"] = identity_;
@@ -248,7 +283,8 @@ bool config_store::save_locked() {
             image.entries.push_back(key);
         }
     }
-    if (!platform::replace_file(helper_ + "config.txt", render_config(image))) {
+    if (!platform::replace_file(path, render_config(image))) {
+        server_log::line("Cannot save " + path);
         return false;
     }
     image_ = std::move(image);

@@ -29,7 +29,7 @@ std::vector<std::string> split_lines(const std::string& bytes);
 bool split_key_value(const std::string& line, std::string& key, std::string& value);
 config_image parse_config(const std::string& bytes);
 std::string render_config(const config_image& image);
-std::int32_t parse_leading_int(const std::string& text);  // atoi-like, no digits gives 0
+std::int32_t parse_leading_int(const std::string& text); // atoi-like, no digits gives 0
 std::string normalise_password(const std::string& text);
 // The folder part of an Orvanta path: up to the last "orvanta.exe" found
 // without regard to case, letter case kept; the path itself when absent.
@@ -37,8 +37,13 @@ std::string orvanta_folder_of(const std::string& orvanta_path);
 
 class config_store {
 public:
-    // Reads everything and writes back what had to be made up.
-    void load(const std::string& helper_folder);
+    // Reads everything and writes back what had to be made up. A missing
+    // file is a first start; one that exists but cannot be read gives false
+    // with load_error() naming it, and nothing is written: its defaults would
+    // switch password checking off and replace the identity.
+    bool load(const std::string& helper_folder);
+    const std::string& load_error() const { return load_error_; }
+    // False (and logged) when config.txt cannot be written or re-read.
     bool save();
 
     std::string password() const;
@@ -59,6 +64,7 @@ public:
     void set_server_name(const std::string& text);
 
 private:
+    // False when the file exists but cannot be read (load_error_ set).
     bool read_orvanta_path_file();
     bool establish_identity(const std::string& stored);
     bool save_locked();
@@ -76,6 +82,7 @@ private:
     std::array<std::uint8_t, 16> identity_bytes_{};
     std::string orvanta_path_;
     bool debug_ = false;
+    std::string load_error_;
 };
 
 } // namespace zs::core

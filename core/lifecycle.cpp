@@ -1,5 +1,6 @@
 #include "core/lifecycle.hpp"
 
+#include "core/server_log.hpp"
 #include "core/strings.hpp"
 
 namespace zs::core {
@@ -18,6 +19,9 @@ int server_lifecycle::run(const std::function<bool()>& acquire_instance) {
     if (!acquire_instance()) {
         shell_.show_message(get_string(str_already_running), message_icon::warning);
         return 0;
+    }
+    if (pieces_.end_stale_renderer) {
+        pieces_.end_stale_renderer();
     }
     if (pieces_.render_queue != nullptr) {
         pieces_.render_queue->start();
@@ -56,8 +60,12 @@ bool server_lifecycle::start_service() {
     }
     if (started == std::size(order)) {
         running_ = true;
+        const std::string details = pieces_.start_details();
+        server_log::line("Service started on " + pieces_.ports_text() +
+                         (details.empty() ? "" : ": " + details));
         return true;
     }
+    server_log::line(get_string_utf8(str_unable_to_start) + " on " + pieces_.ports_text());
     while (started-- > 0) {
         if (order[started] != nullptr) {
             order[started]->stop();
@@ -84,6 +92,7 @@ void server_lifecycle::stop_service() {
         pieces_.render_worker->stop();
     }
     running_ = false;
+    server_log::line("Service stopped on " + pieces_.ports_text());
 }
 
 int server_lifecycle::server_command_hook(int code) {

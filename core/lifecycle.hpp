@@ -27,6 +27,13 @@ struct lifecycle_pieces {
     // wait on a program ends before the connections close.
     std::vector<service_piece*> programs;
     std::function<void()> finish_current_job; // hook code 1
+    // Ends a renderer left by an earlier server of this desktop; runs once the
+    // instance is ours and before the render queue empties its folders.
+    std::function<void()> end_stale_renderer;
+    // For the operator log: "TCP port n, UDP port m", and what else a start
+    // line tells (version, folders, whether anyone may connect).
+    std::function<std::string()> ports_text = [] { return std::string("no ports"); };
+    std::function<std::string()> start_details = [] { return std::string(); };
     std::function<std::string()> server_address = [] { return std::string("127.0.0.1"); };
 };
 

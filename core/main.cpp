@@ -6,12 +6,14 @@
 #include "core/main_window.hpp"
 #include "core/path_layout.hpp"
 #include "core/server_address.hpp"
+#include "core/server_log.hpp"
 #include "core/strings.hpp"
 #include "core/version.hpp"
 #include "platform/env.hpp"
 #include "platform/exe_path.hpp"
 #include "platform/files.hpp"
 #include "platform/instance_lock.hpp"
+#include "platform/memory.hpp"
 #if HAVE_ZS_SHELL
 #include "shell/qt_shell.hpp"
 #endif
@@ -90,10 +92,16 @@ int main(int argc, char** argv) {
     }
 
     using namespace zs;
+    platform::return_large_blocks_when_freed();
     core::path_layout layout =
         core::path_layout::from_executable(platform::executable_path(), platform::current_folder());
+    core::server_log::open(layout.helper_dir());
     core::config_store config;
-    config.load(layout.helper_dir());
+    if (!config.load(layout.helper_dir())) {
+        // Defaults would switch password checking off: never run on them.
+        core::server_log::line(config.load_error() + "; the server stops");
+        return 1;
+    }
     layout.set_orvanta_folder_source([&config] { return config.orvanta_folder(); });
     core::install_string_table(layout.helper_dir());
     platform::make_folders(layout.outputs_dir());
@@ -126,7 +134,9 @@ int main(int argc, char** argv) {
     // Zebrix remote control: one driver, one controller, kept until exit.
     zebrix::ZEBW zebw(layout.zebrix_dir(), zebrix::make_desktop_system());
     zebw.set_notify_window(main_window_handle);
-    zebrix::command_set zebw_commands(zebw, layout.helper_dir());
+    const std::string exe_path = platform::executable_path();
+    zebrix::command_set zebw_commands(
+        zebw, layout.helper_dir(), exe_path.substr(exe_path.rfind(platform::path_separator) + 1));
     zebrix::zebrix_controller zebrix_control(zebw, zebw_commands);
     // Commands run here, off the I/O threads; declared after what it uses.
     protocol::program_worker zebrix_worker(
@@ -160,6 +170,19 @@ int main(int argc, char** argv) {
 #if HAVE_ZS_PROTOCOL
     pieces.programs = program_workers;
 #endif
+    pieces.ports_text = [] {
+        return "TCP port " + std::to_string(platform::tcp_port()) + ", UDP port " +
+               std::to_string(platform::udp_port());
+    };
+    pieces.start_details = [&layout, &config] {
+        std::string text = std::string("version ") + core::version_line + ", helper folder " +
+                           layout.helper_dir() + ", desktop folder " + platform::desktop_dir();
+        if (config.password() == core::default_password) {
+            text += "; the factory password is in use, so password checking is off and anyone "
+                    "on the network can connect";
+        }
+        return text;
+    };
 #if HAVE_ZS_ZEBRIX
     // Render jobs: the queue lives from the instance check to exit, the
     // worker runs with the network service.
@@ -172,6 +195,7 @@ int main(int argc, char** argv) {
     pieces.render_queue = &render_queue;
     pieces.render_worker = &render_worker;
     pieces.finish_current_job = [&render_worker] { render_worker.finish_current_job(); };
+    pieces.end_stale_renderer = [&render_worker] { render_worker.end_stale_renderer(); };
 #endif
 #if HAVE_ZS_NET && HAVE_ZS_PROTOCOL
     platform::raise_open_file_limit(); // one descriptor per client connection

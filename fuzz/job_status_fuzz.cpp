@@ -1,10 +1,13 @@
 // A job status file as the renderer (or a crash) may leave it, then a status
 // the server writes itself from the same bytes: reading never crashes, the
 // result is one of the three outcomes, the message stays bounded, and what
-// write_job_status wrote reads back as written.
+// write_job_status wrote reads back as written. The same bytes as a job
+// text: the render input holds each of the server's keys once, its own; and
+// as a file name a client asks for: the own-file check ignores case.
 #include "fuzz/fuzz_check.hpp"
 #include "fuzz/fuzz_dir.hpp"
 #include "platform/files.hpp"
+#include "zebrix/command_set.hpp"
 #include "zebrix/render_files.hpp"
 
 #include <cstdint>
@@ -21,11 +24,57 @@ bool starts_a_line(const std::string& text, const std::string& prefix) {
            text.find("\n" + prefix) != std::string::npos;
 }
 
+// The lines of a text (split after each LF) whose key is one the server adds.
+std::size_t server_key_lines(const std::string& text) {
+    std::size_t count = 0;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t lf = text.find('\n', pos);
+        const std::size_t end = lf == std::string::npos ? text.size() : lf + 1;
+        const std::size_t eq = text.find('=', pos);
+        if (eq < end && zebrix::is_server_key(text.substr(pos, eq - pos))) {
+            ++count;
+        }
+        pos = end;
+    }
+    return count;
+}
+
+void check_job_text(const std::string& input) {
+    const std::string stripped = zebrix::strip_server_keys(input);
+    ZS_FUZZ_CHECK(stripped.size() <= input.size());
+    ZS_FUZZ_CHECK(server_key_lines(stripped) == 0);
+    ZS_FUZZ_CHECK(zebrix::strip_server_keys(stripped) == stripped);
+    zebrix::render_input in;
+    in.job_text = input;
+    in.window_handle = 7;
+    in.job_folder = "/o/000/";
+    const std::string text = zebrix::render_input_text(in);
+    // The job's last line may lack its LF, so the server's first line can
+    // never join it: a separating line comes first.
+    ZS_FUZZ_CHECK(text.compare(0, stripped.size(), stripped) == 0);
+    ZS_FUZZ_CHECK(server_key_lines(text) == 9);
+}
+
+void check_file_name(const std::string& name) {
+    std::string upper = name;
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    ZS_FUZZ_CHECK(zebrix::is_server_file(name, "ZebrixServer") ==
+                  zebrix::is_server_file(upper, "ZebrixServer"));
+    ZS_FUZZ_CHECK(!zebrix::is_server_file(name, "") ||
+                  zebrix::is_server_file(name, "ZebrixServer"));
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string dir = fuzz::scratch_dir("jobstatus");
     const std::string input(reinterpret_cast<const char*>(data), size);
+    check_job_text(input);
+    check_file_name(input.substr(0, 64));
     ZS_FUZZ_CHECK(platform::write_file(dir + "ZebOutput.txt", input));
 
     std::string message = "unchanged";

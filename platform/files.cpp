@@ -83,14 +83,24 @@ bool can_open_for_read(const std::string& path) {
 }
 
 bool read_file(const std::string& path, std::string& out) {
+    std::string error;
+    return read_existing_file(path, out, error) == read_outcome::read;
+}
+
+read_outcome read_existing_file(const std::string& path, std::string& out, std::string& error) {
+    const auto fail = [&error](int code) {
+        error = std::strerror(code);
+        return code == ENOENT || code == ENOTDIR ? read_outcome::missing : read_outcome::failed;
+    };
     int fd = ::open(resolve_for_read(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        return false;
+        return fail(errno);
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        const int code = S_ISDIR(st.st_mode) ? EISDIR : errno;
         ::close(fd);
-        return false;
+        return fail(code);
     }
     std::string data;
     char buffer[65536];
@@ -100,8 +110,9 @@ bool read_file(const std::string& path, std::string& out) {
             if (errno == EINTR) {
                 continue;
             }
+            const int code = errno;
             ::close(fd);
-            return false;
+            return fail(code);
         }
         if (n == 0) {
             break;
@@ -110,7 +121,7 @@ bool read_file(const std::string& path, std::string& out) {
     }
     ::close(fd);
     out = std::move(data);
-    return true;
+    return read_outcome::read;
 }
 
 std::string to_text_mode(const std::string& data) {
@@ -152,7 +163,28 @@ bool replace_file(const std::string& path, const std::string& data) {
     return true;
 }
 
-bool remove_file(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool remove_file(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool rename_file(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool append_file(const std::string& path, const std::string& data) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = write_all(fd, data.data(), data.size());
+    ok = (::close(fd) == 0) && ok;
+    return ok;
+}
+
+bool is_regular_file(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
 
 bool file_exists(const std::string& path) {
     struct stat st {};

@@ -13,8 +13,13 @@ inline constexpr char path_separator = '/';
 // name matches without regard to ASCII case, else the path unchanged.
 std::string resolve_for_read(const std::string& path);
 
-bool can_open_for_read(const std::string& path);  // with the case fallback
-bool read_file(const std::string& path, std::string& out);  // whole file, as bytes
+bool can_open_for_read(const std::string& path);           // with the case fallback
+bool read_file(const std::string& path, std::string& out); // whole file, as bytes
+
+// read_file that tells a missing file from one that exists but cannot be read
+// (no permission, a folder, an I/O error); `error` then holds the system's reason.
+enum class read_outcome { read, missing, failed };
+read_outcome read_existing_file(const std::string& path, std::string& out, std::string& error);
 
 // Truncates and writes. Text mode stores every LF as CR LF, as a Windows
 // text-mode write does.
@@ -26,10 +31,15 @@ std::string to_text_mode(const std::string& data);
 bool replace_file(const std::string& path, const std::string& data);
 
 bool remove_file(const std::string& path);
+bool rename_file(const std::string& from, const std::string& to); // replaces `to`
+// Appends, creating the file when missing.
+bool append_file(const std::string& path, const std::string& data);
+// A regular file itself: false for folders, links, devices and missing paths.
+bool is_regular_file(const std::string& path);
 bool file_exists(const std::string& path);
 bool folder_exists(const std::string& path);
-bool make_folders(const std::string& path);  // like mkdir -p
-bool copy_file(const std::string& from, const std::string& to);  // overwrites
+bool make_folders(const std::string& path);                     // like mkdir -p
+bool copy_file(const std::string& from, const std::string& to); // overwrites
 
 // Deletes every entry of a folder, subfolders with their whole content; with
 // remove_folder the folder itself goes too. A missing folder is left alone.
@@ -45,15 +55,15 @@ bool list_folder(const std::string& folder, std::vector<folder_entry>& out);
 struct file_info {
     bool exists = false;
     bool is_folder = false;
-    bool read_only = false;  // owner has no write permission
-    bool hidden = false;     // name begins with "."
+    bool read_only = false; // owner has no write permission
+    bool hidden = false;    // name begins with "."
     std::uint64_t size = 0;
     std::time_t modified = 0;
     std::time_t accessed = 0;
-    std::time_t created = 0;  // status change time where no birth time is kept
+    std::time_t created = 0; // status change time where no birth time is kept
 };
 file_info stat_path(const std::string& path);
 
-std::string current_folder();  // ends in "/"
+std::string current_folder(); // ends in "/"
 
 } // namespace zs::platform

@@ -1,7 +1,9 @@
 #include "protocol/proto0_client.hpp"
 
 #include "core/config_store.hpp"
+#include "core/server_log.hpp"
 #include "platform/files.hpp"
+#include "protocol/peer_text.hpp"
 #include "zebrix/render_files.hpp"
 #include "zebrix/render_queue.hpp"
 
@@ -15,6 +17,7 @@ namespace {
 
 constexpr const char* connection_error = "Connection error";
 constexpr const char* unable = "Server is unable to process the request";
+constexpr const char* queue_full = "The job queue is full; try again later";
 constexpr std::size_t password_offset = 48;
 constexpr std::size_t password_size = 64;
 
@@ -53,6 +56,10 @@ void proto0_client::handle_header(const boost::system::error_code& ec, std::size
     const std::string sent(text, strnlen(text, password_size));
     const std::string configured = settings_.password();
     const bool accepted = sent == configured || configured == core::default_password;
+    if (!accepted) {
+        core::server_log::line("Refused a render-job request with a wrong password from " +
+                               peer_text(connection()));
+    }
     const std::int32_t length = word(8);
     if (accepted && (length <= 0 || length > max_job_body)) {
         // No body to read: the password word leaves with the response.
@@ -152,9 +159,15 @@ void proto0_client::submit() {
         send_error(connection_error);
         return;
     }
-    const std::string text(reinterpret_cast<const char*>(body_.data()), body_.size() - 1);
-    const std::int32_t id = settings_.queue->add_job(text);
-    if (id == -1) {
+    // The queue keeps the one copy of the text; the read buffer goes now.
+    std::string text(reinterpret_cast<const char*>(body_.data()), body_.size() - 1);
+    std::vector<std::uint8_t>().swap(body_);
+    const std::int32_t id = settings_.queue->add_job(std::move(text));
+    if (id == zebrix::add_queue_full) {
+        send_error(queue_full);
+        return;
+    }
+    if (id < 0) {
         send_error(unable);
         return;
     }

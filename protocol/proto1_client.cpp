@@ -1,6 +1,8 @@
 #include "protocol/proto1_client.hpp"
 
 #include "core/config_store.hpp"
+#include "core/server_log.hpp"
+#include "protocol/peer_text.hpp"
 #include "protocol/song_client.hpp"
 
 #include <openssl/crypto.h>
@@ -112,6 +114,8 @@ void proto1_client::read_answer() {
 
 void proto1_client::handle_answer() {
     if (!password_accepts(settings_->password(), challenge_, answer_)) {
+        core::server_log::line("Refused a login with a wrong password from " +
+                               peer_text(connection()));
         write_word_then(0, &proto1_client::finish_session);
         return;
     }

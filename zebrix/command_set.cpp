@@ -1,5 +1,7 @@
 #include "zebrix/command_set.hpp"
 
+#include "core/server_log.hpp"
+#include "platform/files.hpp"
 #include "zebrix/file_exchange.hpp"
 #include "zebrix/program_interface.hpp"
 
@@ -70,8 +72,44 @@ bool is_plain_name(const std::string& name) {
     return true;
 }
 
-command_set::command_set(zebw_target& program, std::string helper_dir)
-    : program_(program), helper_dir_(std::move(helper_dir)) {}
+bool is_server_file(const std::string& name, const std::string& exe_name) {
+    const std::array<std::string, 8> own = {exe_name,
+                                            "config.txt",
+                                            "OrvantaPath.txt",
+                                            "debug.txt",
+                                            "ZebrixServer_Strings.txt",
+                                            ZEBW_INPUT_FILE,
+                                            core::server_log::file_name,
+                                            core::server_log::old_file_name};
+    const std::string lower = lower_ascii(name);
+    for (const std::string& file : own) {
+        if (file.empty()) {
+            continue;
+        }
+        const std::string own_lower = lower_ascii(file);
+        // Settings are saved through "<name>.tmp-<process id>".
+        if (lower == own_lower || lower.rfind(own_lower + ".tmp-", 0) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+command_set::command_set(zebw_target& program, std::string helper_dir, std::string exe_name)
+    : program_(program), helper_dir_(std::move(helper_dir)), exe_name_(std::move(exe_name)) {}
+
+std::string command_set::servable_file(const std::string& name) const {
+    if (!is_plain_name(name) || is_server_file(name, exe_name_)) {
+        return {};
+    }
+    // The case-insensitive fallback may find another spelling: check that one too.
+    const std::string path = platform::resolve_for_read(helper_dir_ + name);
+    const std::string found = path.substr(helper_dir_.size());
+    if (is_server_file(found, exe_name_) || !platform::is_regular_file(path)) {
+        return {};
+    }
+    return path;
+}
 
 std::shared_ptr<ZebResponse> command_set::execute(const ZebRequest& request) {
     switch (request.header.command) {
@@ -161,7 +199,8 @@ command_set::reply_ptr command_set::song_text(const ZebRequest& request) {
         protocol::ZebFileList* files = reply->add_file_list();
         for (const auto& name : wanted->names) {
             std::string content;
-            if (is_plain_name(name) && read_and_remove_file(helper_dir_ + name, content)) {
+            const std::string path = servable_file(name);
+            if (!path.empty() && read_and_remove_file(path, content)) {
                 files->add_file(name)->content = std::move(content);
             }
         }

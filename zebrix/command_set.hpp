@@ -36,10 +36,17 @@ std::shared_ptr<protocol::ZebResponse> make_reply(std::int32_t request_id, std::
 // drive, not empty. Anything else could reach (and delete) files elsewhere.
 bool is_plain_name(const std::string& name);
 
+// One of the server's own files in the helper folder, compared without
+// regard to ASCII case: its executable (`exe_name`), its settings, string
+// list and log, the input file it writes, and the temporary names its
+// settings are saved under. A client never gets (nor deletes) these.
+bool is_server_file(const std::string& name, const std::string& exe_name);
+
 class command_set {
 public:
-    // helper_dir ends in "/": the input, output and result files live there.
-    command_set(zebw_target& program, std::string helper_dir);
+    // helper_dir ends in "/": the input, output and result files live there,
+    // beside the server's executable `exe_name`.
+    command_set(zebw_target& program, std::string helper_dir, std::string exe_name = {});
 
     // Carries out one command (action 1) and gives its one reply.
     std::shared_ptr<protocol::ZebResponse> execute(const protocol::ZebRequest& request);
@@ -54,9 +61,12 @@ private:
     reply_ptr section_names(const protocol::ZebRequest& request);
     reply_ptr track_values(const protocol::ZebRequest& request);
     reply_ptr simple(const protocol::ZebRequest& request, bool raw);
+    // The file a client may have for `name`: its path, or empty.
+    std::string servable_file(const std::string& name) const;
 
     zebw_target& program_;
     const std::string helper_dir_;
+    const std::string exe_name_;
 };
 
 } // namespace zs::zebrix

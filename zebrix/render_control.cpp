@@ -6,6 +6,10 @@ platform::process_id desktop_zebw3_control::find_running() {
     return platform::find_process(ZEBW3_EXE_NAME, platform::name_match::exact);
 }
 
+bool desktop_zebw3_control::still_runs(platform::process_id pid) {
+    return pid != 0 && platform::process_runs(pid);
+}
+
 platform::start_result desktop_zebw3_control::start(const std::string& path,
                                                     const std::string& folder,
                                                     std::chrono::milliseconds wait) {

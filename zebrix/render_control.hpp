@@ -14,6 +14,8 @@ class zebw3_control {
 public:
     virtual ~zebw3_control() = default;
     virtual platform::process_id find_running() = 0;
+    // Whether the renderer started or found as `pid` still runs.
+    virtual bool still_runs(platform::process_id pid) = 0;
     // Starts it with "/x4" in `folder`, waiting at most `wait` for its window.
     virtual platform::start_result start(const std::string& path, const std::string& folder,
                                          std::chrono::milliseconds wait) = 0;
@@ -28,6 +30,7 @@ public:
 class desktop_zebw3_control final : public zebw3_control {
 public:
     platform::process_id find_running() override;
+    bool still_runs(platform::process_id pid) override;
     platform::start_result start(const std::string& path, const std::string& folder,
                                  std::chrono::milliseconds wait) override;
     platform::window_handle find_window(platform::process_id pid) override;

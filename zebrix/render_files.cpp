@@ -4,7 +4,10 @@
 #include "core/path_layout.hpp"
 #include "platform/files.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 namespace zs::zebrix {
@@ -38,10 +41,63 @@ bool find_line(const std::string& content, const std::string& prefix, std::strin
     return false;
 }
 
+// Every key render_input_text adds, whether or not a given input has it.
+constexpr std::array<std::string_view, 11> server_keys = {
+    "WindowhandleForMessages",
+    "RenderWAVFileName",
+    "RenderFileType",
+    "OutputDirectory",
+    "ThisIsZebHelper",
+    "ForceAudioName",
+    "CustomDirectoryForStemora",
+    "DrumsFolder",
+    "DefinitelyNotDesktopOrvanta",
+    "GenerateSongStemoraToo",
+    "PulsoraGenerationWanted",
+};
+
+bool iequal_ascii(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
 } // namespace
 
+bool is_server_key(const std::string& key) {
+    std::string_view k(key);
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!k.empty() && blank(k.front())) {
+        k.remove_prefix(1);
+    }
+    while (!k.empty() && blank(k.back())) {
+        k.remove_suffix(1);
+    }
+    return std::any_of(server_keys.begin(), server_keys.end(),
+                       [k](std::string_view s) { return iequal_ascii(k, s); });
+}
+
+std::string strip_server_keys(const std::string& job_text) {
+    std::string out;
+    out.reserve(job_text.size());
+    std::size_t pos = 0;
+    while (pos < job_text.size()) {
+        const std::size_t lf = job_text.find('\n', pos);
+        const std::size_t end = lf == std::string::npos ? job_text.size() : lf + 1;
+        const std::size_t eq = job_text.find('=', pos);
+        const bool server_line = eq < end && is_server_key(job_text.substr(pos, eq - pos));
+        if (!server_line) {
+            out.append(job_text, pos, end - pos);
+        }
+        pos = end;
+    }
+    return out;
+}
+
 std::string render_input_text(const render_input& input) {
-    std::string text = input.job_text;
+    std::string text = strip_server_keys(input.job_text);
     text += "\r\n; added by helper program.\r\n";
     text += "WindowhandleForMessages=" + std::to_string(input.window_handle) + "\r\n";
     text += "RenderWAVFileName=RenderTest2.WAV\r\n";

@@ -19,8 +19,18 @@ struct render_input {
     std::string drums_folder;
 };
 
-// The job text followed by the keys the server adds, every added line CR LF.
+// The job text without its lines that set a key the server adds, followed by
+// the server's own lines (each CR LF): the renderer sees one of each key,
+// the server's, so a job can never redirect its output or the renderer's
+// report.
 std::string render_input_text(const render_input& input);
+
+// Whether `key` (spaces and tabs around it ignored, ASCII case ignored) is
+// one of the keys the server adds to a render input.
+bool is_server_key(const std::string& key);
+// The text without the lines ("key=value", ending in LF or at the end of the
+// text) whose key is a server key; every other byte stays as it was.
+std::string strip_server_keys(const std::string& job_text);
 
 // Writes the input file (binary, truncating); false when it cannot be opened.
 bool write_render_input(const std::string& input_path, const render_input& input);

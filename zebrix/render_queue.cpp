@@ -86,6 +86,7 @@ void render_queue::stop() {
         platform::delete_folder_content(outputs_, false);
     }
     jobs_.clear();
+    waiting_bytes_ = 0;
 }
 
 void render_queue::run_maintenance() {
@@ -140,17 +141,29 @@ void render_queue::delete_job_folder(std::int32_t id) {
     }
 }
 
-std::int32_t render_queue::add_job(const std::string& text) {
+void render_queue::release_text(job& j) {
+    waiting_bytes_ -= j.text.size();
+    std::string().swap(j.text);
+}
+
+std::int32_t render_queue::add_job(std::string text) {
     std::lock_guard lock(mutex_);
+    const auto waiting = static_cast<std::size_t>(std::count_if(
+        jobs_.begin(), jobs_.end(), [](const job& j) { return j.status == job_waiting; }));
+    if (waiting >= settings_.max_waiting_jobs ||
+        text.size() > settings_.max_waiting_bytes - waiting_bytes_) {
+        return add_queue_full;
+    }
     const std::int32_t id = choose_id();
     const std::string folder = job_folder(id);
     platform::delete_folder_content(folder, true);
     if (!platform::make_folders(folder)) {
-        return -1;
+        return add_failed;
     }
     job j;
     j.id = id;
-    j.text = text;
+    j.text = std::move(text);
+    waiting_bytes_ += j.text.size();
     jobs_.push_back(std::move(j));
     hint_ = id + 1;
     return id;
@@ -208,18 +221,20 @@ bool render_queue::zip_job_folder(std::int32_t id, std::string& path) {
 
 void render_queue::remove_job(std::int32_t id) {
     std::lock_guard lock(mutex_);
-    const auto before = jobs_.size();
-    jobs_.remove_if([id](const job& j) { return j.id == id; });
-    if (jobs_.size() != before) {
+    if (job* j = find(id)) {
+        release_text(*j);
+        jobs_.remove_if([id](const job& k) { return k.id == id; });
         delete_job_folder(id);
     }
 }
 
 std::int32_t render_queue::first_waiting(std::string& text) {
     std::lock_guard lock(mutex_);
-    for (const job& j : jobs_) {
+    for (job& j : jobs_) {
         if (j.status == job_waiting) {
-            text = j.text;
+            text = std::move(j.text);
+            waiting_bytes_ -= text.size();
+            j.text.clear();
             return j.id;
         }
     }
@@ -231,13 +246,14 @@ void render_queue::mark_running(std::int32_t id) {
     if (job* j = find(id)) {
         j->status = job_running;
         j->time = clock_.now_ms();
-        std::string().swap(j->text);
+        release_text(*j);
     }
 }
 
 void render_queue::mark_done(std::int32_t id) {
     std::lock_guard lock(mutex_);
     if (job* j = find(id)) {
+        release_text(*j);
         j->status = job_done;
         j->time = clock_.now_ms();
     }

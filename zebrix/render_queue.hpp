@@ -18,6 +18,10 @@ namespace zs::zebrix {
 
 enum job_status : int { job_unknown = -1, job_waiting = 0, job_running = 1, job_done = 2 };
 
+// add_job's answers other than an id.
+inline constexpr std::int32_t add_failed = -1;     // the job's folder cannot be made
+inline constexpr std::int32_t add_queue_full = -2; // the waiting jobs reach a bound
+
 class render_queue final : public core::service_piece {
 public:
     render_queue(std::string outputs_dir, std::function<bool()> debug_mode,
@@ -32,8 +36,9 @@ public:
     // mode, drops every job.
     void stop() override;
 
-    // The new job's id, or -1 when its folder cannot be made.
-    std::int32_t add_job(const std::string& text);
+    // The new job's id, add_failed, or add_queue_full when the waiting jobs
+    // would pass the settings' count or text size. The text is kept once.
+    std::int32_t add_job(std::string text);
     // The status, or job_unknown; reading job_done renews the job's time.
     int job_state(std::int32_t id);
     // Waiting jobs ahead plus one for a waiting job; 0 for running or done; -1 unknown.
@@ -47,9 +52,10 @@ public:
     std::string job_folder(std::int32_t id) const; // "<outputs>/007/"
     bool debug_mode() const { return debug_mode_(); }
 
-    // For the worker: the first waiting job (id -1 when none) and its text.
+    // For the worker: the first waiting job (id -1 when none); its text is
+    // handed over, the worker being its one reader.
     std::int32_t first_waiting(std::string& text);
-    void mark_running(std::int32_t id); // releases the text
+    void mark_running(std::int32_t id);
     void mark_done(std::int32_t id);
 
     // One maintenance step: drops done jobs not asked about for the lifetime.
@@ -63,6 +69,7 @@ private:
         std::uint32_t time = 0;
     };
     job* find(std::int32_t id);
+    void release_text(job& j);
     std::int32_t choose_id() const;
     void delete_job_folder(std::int32_t id);
     void run_maintenance();
@@ -75,6 +82,7 @@ private:
     std::mutex mutex_; // the jobs, their statuses and folders
     std::list<job> jobs_;
     std::int32_t hint_ = 0;
+    std::size_t waiting_bytes_ = 0; // the texts jobs still hold
 
     std::mutex stop_mutex_;
     std::condition_variable stop_signal_;

@@ -2,6 +2,7 @@
 // Every time constant of the render queue and worker, in one place, so that
 // tests can shorten them.
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 
 namespace zs::zebrix {
@@ -9,6 +10,9 @@ namespace zs::zebrix {
 struct render_queue_settings {
     std::chrono::milliseconds maintenance_interval{500};
     std::uint32_t done_job_lifetime_ms = 60000; // since the last state query
+    // Bounds on what waits: a further submission is refused.
+    std::size_t max_waiting_jobs = 1000;
+    std::size_t max_waiting_bytes = std::size_t{256} * 1024 * 1024; // of job texts
 };
 
 struct render_worker_settings {

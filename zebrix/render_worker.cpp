@@ -2,6 +2,7 @@
 
 #include "core/config_store.hpp"
 #include "core/path_layout.hpp"
+#include "core/server_log.hpp"
 #include "platform/files.hpp"
 #include "zebrix/render_files.hpp"
 
@@ -14,7 +15,9 @@ namespace zs::zebrix {
 namespace {
 constexpr const char* copy_failed = "Unable to download audio file";
 constexpr const char* render_failed = "Error occurred";
+constexpr const char* renderer_lost = "Error occurred on server";
 constexpr int render_failed_code = -100;
+constexpr int max_stale_renderers = 16; // each ended one by one
 } // namespace
 
 bool is_plain_file_name(const std::string& name) {
@@ -96,10 +99,32 @@ std::int32_t render_worker::current_job() {
 void render_worker::finish_current_job() {
     std::lock_guard lock(mutex_);
     if (current_ != -1) {
+        std::string message;
+        int number = 0;
+        if (read_job_status(queue_.job_folder(current_), message, number) == job_failed) {
+            log_failure(current_, message);
+        }
         queue_.mark_done(current_);
         current_ = -1;
     }
     last_activity_ = clock_.now_ms();
+}
+
+void render_worker::end_stale_renderer() {
+    std::lock_guard lock(mutex_);
+    for (int i = 0; i < max_stale_renderers; ++i) {
+        const platform::process_id pid = control_.find_running();
+        if (pid == 0) {
+            return;
+        }
+        core::server_log::line("Ending zebw3.exe (process " + std::to_string(pid) +
+                               ") left running by an earlier server");
+        control_.terminate(settings_.terminate_wait);
+    }
+}
+
+void render_worker::log_failure(std::int32_t id, const std::string& message) {
+    core::server_log::line("Render job " + std::to_string(id) + " failed: " + message);
 }
 
 void render_worker::cycle_locked() {
@@ -117,6 +142,8 @@ void render_worker::cycle_locked() {
         } else if (elapsed_s > settings_.job_limit_s) {
             control_.terminate(settings_.terminate_wait);
             fail_current_job();
+        } else if (!control_.still_runs(renderer_)) {
+            renderer_gone();
         }
     }
     const auto idle_limit =
@@ -151,6 +178,7 @@ void render_worker::copy_audio(std::int32_t id, const std::string& name) {
     }
     if (ec) {
         write_job_status(folder, copy_failed, ec.value());
+        log_failure(id, std::string(copy_failed) + " (" + ec.message() + ")");
     } else {
         write_job_status(folder, "", 0);
     }
@@ -183,6 +211,7 @@ void render_worker::render(std::int32_t id, const std::string& text) {
 }
 
 void render_worker::launch_and_notify() {
+    renderer_ = 0;
     platform::process_id pid = control_.find_running();
     if (pid == 0) {
         const platform::start_result started =
@@ -194,6 +223,7 @@ void render_worker::launch_and_notify() {
         }
         pid = started.pid;
     }
+    renderer_ = pid;
     if (const platform::window_handle window = control_.find_window(pid); window != 0) {
         control_.send_render(window);
     }
@@ -201,9 +231,29 @@ void render_worker::launch_and_notify() {
 
 void render_worker::fail_current_job() {
     write_job_status(queue_.job_folder(current_), render_failed, render_failed_code);
+    log_failure(current_, start_failed_ ? "the renderer's input could not be written"
+                                        : "no report within the time limit");
     queue_.mark_done(current_);
     current_ = -1;
     start_failed_ = false;
+    last_activity_ = clock_.now_ms();
+}
+
+// The renderer has gone while its job renders. It may have finished and gone
+// before its report arrived: a status file it wrote stands.
+void render_worker::renderer_gone() {
+    const std::string folder = queue_.job_folder(current_);
+    std::string message;
+    int number = 0;
+    if (!platform::can_open_for_read(folder + ZEBW3_STATUS_FILE)) {
+        write_job_status(folder, renderer_lost, render_failed_code);
+        log_failure(current_, "zebw3.exe ended while rendering it");
+    } else if (read_job_status(folder, message, number) == job_failed) {
+        log_failure(current_, message);
+    }
+    queue_.mark_done(current_);
+    current_ = -1;
+    renderer_ = 0;
     last_activity_ = clock_.now_ms();
 }
 

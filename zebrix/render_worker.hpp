@@ -46,6 +46,11 @@ public:
     // The renderer reported the end of its job.
     void finish_current_job();
 
+    // Ends every renderer running on this desktop: one left by a server that
+    // crashed would keep writing into the job folders of this one. Before
+    // start, once the single instance is ours.
+    void end_stale_renderer();
+
     // One cycle, as the thread runs it every cycle interval.
     void run_cycle();
     std::int32_t current_job();
@@ -58,6 +63,8 @@ private:
     void render(std::int32_t id, const std::string& text);
     void launch_and_notify();
     void fail_current_job();
+    void renderer_gone();
+    void log_failure(std::int32_t id, const std::string& message);
 
     render_queue& queue_;
     const core::path_layout& layout_;
@@ -74,7 +81,8 @@ private:
     std::int32_t current_ = -1;
     bool start_failed_ = false; // every input write attempt failed
     std::uint32_t job_start_ms_ = 0;
-    std::uint32_t last_activity_ = 0; // 0: nothing has happened yet
+    std::uint32_t last_activity_ = 0;   // 0: nothing has happened yet
+    platform::process_id renderer_ = 0; // the renderer of the current job
 };
 
 } // namespace zs::zebrix

@@ -20,7 +20,9 @@ void write(const std::string& path, const std::string& text) {
     ASSERT_TRUE(zs::platform::write_file(path, text));
 }
 
-std::string uuid_line(const config_store& c) { return "UUID=" + c.identity_text(); }
+std::string uuid_line(const config_store& c) {
+    return "UUID=" + c.identity_text();
+}
 
 TEST(ConfigStore, NoFileCreatesTheFiveLinesInOrder) {
     temp_folder dir;
@@ -66,7 +68,8 @@ TEST(ConfigStore, HandEditedLinesSurviveASave) {
                               "serverpassword=other\r\n"
                               "IdleTimeToShutDownZEBW3=-12abc\r\n"
                               "Language=fr\r\n"
-                              "UUID=" + uuid + "\r\n");
+                              "UUID=" +
+                                  uuid + "\r\n");
     config_store c;
     c.load(dir.path());
     EXPECT_EQ(c.server_name(), "Studio A");
@@ -85,13 +88,15 @@ TEST(ConfigStore, HandEditedLinesSurviveASave) {
                                         "serverpassword=other\r\n"
                                         "IdleTimeToShutDownZEBW3=-12\r\n"
                                         "Language=fr\r\n"
-                                        "UUID=" + uuid + "\r\n");
+                                        "UUID=" +
+                                            uuid + "\r\n");
 }
 
 TEST(ConfigStore, NormalisesValuesAndIdentity) {
     temp_folder dir;
-    write(dir / "config.txt", "ServerPassword=" + std::string(70, 'A') +
-                                  "\nIdleTimeToShutDownZEBW3=abc\nUUID={0123ABCD00004000800000000000BEEF}");
+    write(dir / "config.txt",
+          "ServerPassword=" + std::string(70, 'A') +
+              "\nIdleTimeToShutDownZEBW3=abc\nUUID={0123ABCD00004000800000000000BEEF}");
     config_store c;
     c.load(dir.path());
     EXPECT_EQ(c.password(), std::string(64, 'a'));
@@ -121,8 +126,9 @@ TEST(ConfigStore, OrvantaPathRules) {
     config_store c;
     c.load(dir.path());
     EXPECT_EQ(c.orvanta_path(), "/Music/Orvanta/Orvanta.EXE/");
-    EXPECT_EQ(c.orvanta_folder(), "/Music/Orvanta/");  // case kept
-    EXPECT_EQ(read(dir / "OrvantaPath.txt"), "Other=1\r\nOrvantaPath = /Music/Orvanta/Orvanta.EXE\r\n");
+    EXPECT_EQ(c.orvanta_folder(), "/Music/Orvanta/"); // case kept
+    EXPECT_EQ(read(dir / "OrvantaPath.txt"),
+              "Other=1\r\nOrvantaPath = /Music/Orvanta/Orvanta.EXE\r\n");
 
     // An empty value counts as missing: the default applies and the file is rewritten.
     write(dir / "OrvantaPath.txt", "OrvantaPath=\r\n");
@@ -198,12 +204,43 @@ TEST(ConfigStore, PasswordLowersExactlyTheAsciiCapitalsStoredAndLoaded) {
 TEST(ConfigStore, SaveThatCannotWriteReportsFalseAndKeepsSettings) {
     temp_folder dir;
     config_store c;
-    c.load(dir.path() + "missing/");  // the folder does not exist: nothing can be written
+    c.load(dir.path() + "missing/"); // the folder does not exist: nothing can be written
     EXPECT_FALSE(zs::platform::file_exists(dir / "missing/config.txt"));
     c.set_server_name("changed");
     EXPECT_FALSE(c.save());
     EXPECT_EQ(c.server_name(), "changed");
     EXPECT_EQ(c.password(), "kxvwq");
+}
+
+// An unreadable file must never be taken for a first start: its defaults
+// would switch password checking off and replace the identity.
+TEST(ConfigStore, ExistingButUnreadableFilesAreReportedAndNeverRewritten) {
+    temp_folder dir;
+    ASSERT_TRUE(zs::platform::make_folders(dir / "config.txt/"));
+    config_store c;
+    EXPECT_FALSE(c.load(dir.path()));
+    EXPECT_NE(c.load_error().find(dir / "config.txt"), std::string::npos) << c.load_error();
+    EXPECT_NE(c.load_error().find("Is a directory"), std::string::npos) << c.load_error();
+    EXPECT_TRUE(zs::platform::folder_exists(dir / "config.txt/"));
+    EXPECT_FALSE(zs::platform::file_exists(dir / "OrvantaPath.txt"));
+
+    temp_folder other;
+    write(other / "config.txt", "ServerPassword=secret\r\nUUID=x\r\n");
+    ASSERT_TRUE(zs::platform::make_folders(other / "OrvantaPath.txt/"));
+    config_store d;
+    EXPECT_FALSE(d.load(other.path()));
+    EXPECT_NE(d.load_error().find(other / "OrvantaPath.txt"), std::string::npos) << d.load_error();
+    EXPECT_EQ(read(other / "config.txt"), "ServerPassword=secret\r\nUUID=x\r\n");
+    EXPECT_TRUE(zs::platform::folder_exists(other / "OrvantaPath.txt/"));
+
+    // A file that became unreadable while the server runs is left as it is.
+    temp_folder third;
+    config_store e;
+    ASSERT_TRUE(e.load(third.path()));
+    ASSERT_TRUE(zs::platform::remove_file(third / "config.txt"));
+    ASSERT_TRUE(zs::platform::make_folders(third / "config.txt/"));
+    EXPECT_FALSE(e.save());
+    EXPECT_TRUE(zs::platform::folder_exists(third / "config.txt/"));
 }
 
 TEST(ConfigStore, LineSplitting) {

@@ -1,5 +1,8 @@
 // Start-up order, the running flag, the hook codes and part-way failures.
 #include "core/lifecycle.hpp"
+#include "core/server_log.hpp"
+#include "platform/files.hpp"
+#include "tests/support/temp_folder.hpp"
 
 #include <gtest/gtest.h>
 #include <vector>
@@ -117,6 +120,51 @@ TEST(Lifecycle, PartWayFailedStartStopsWhatStarted) {
     EXPECT_EQ(std::vector<std::string>(r.j.events.begin(), r.j.events.begin() + 8), expected_start);
     EXPECT_EQ(r.jobs_done, 1);
     EXPECT_EQ(r.j.events.back(), "stop queue");
+}
+
+// A renderer left by a crashed server would write into the folders the
+// queue is about to hand out again; a refused second copy must not touch the
+// running server's renderer.
+TEST(Lifecycle, StaleRendererEndsAfterTheInstanceCheckAndBeforeTheQueueStarts) {
+    rig r;
+    auto p = r.pieces();
+    p.end_stale_renderer = [&r] { r.j.events.push_back("end renderer"); };
+    server_lifecycle refused(p, r.shell);
+    refused.run([] { return false; });
+    EXPECT_EQ(r.j.events, (std::vector<std::string>{"message Zebrix Server is already running"}));
+    r.j.events.clear();
+    server_lifecycle l(p, r.shell);
+    l.run([&r] {
+        r.j.events.push_back("instance");
+        return true;
+    });
+    ASSERT_GE(r.j.events.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(r.j.events.begin(), r.j.events.begin() + 3),
+              (std::vector<std::string>{"instance", "end renderer", "start queue"}));
+}
+
+TEST(Lifecycle, ServiceStartAndStopAreLoggedWithThePorts) {
+    zs::test::temp_folder dir{"zs-lclog"};
+    server_log::open(dir.path());
+    rig r;
+    auto p = r.pieces();
+    p.ports_text = [] { return std::string("TCP port 7001, UDP port 7002"); };
+    p.start_details = [] { return std::string("version 9"); };
+    server_lifecycle l(p, r.shell);
+    l.run([] { return true; });
+    r.discovery.succeed = false;
+    EXPECT_FALSE(l.start_service());
+    server_log::close();
+    std::string log;
+    ASSERT_TRUE(zs::platform::read_file(dir / server_log::file_name, log));
+    EXPECT_NE(log.find(" Service started on TCP port 7001, UDP port 7002: version 9\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(" Service stopped on TCP port 7001, UDP port 7002\r\n"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find(" Unable to start server on TCP port 7001, UDP port 7002\r\n"),
+              std::string::npos)
+        << log;
 }
 
 } // namespace

@@ -88,4 +88,52 @@ TEST(MemoryFault, AnnouncedBodiesAreNotHeldBeforeTheyArrive) {
     end_programs(server);
 }
 
+// Eight 16 MiB jobs took 418 MB that stayed after the queue emptied: a
+// job's text is kept once and its memory goes back when the job leaves.
+TEST(MemoryFault, LargeJobTextsAreNotKeptAfterTheirJobsEnd) {
+    test::staged_server server;
+    ASSERT_TRUE(server.start());
+    const long before = resident_kb(server.pid());
+    std::string text = "Output=songlist\r\nRenderMs=1\r\n";
+    text.resize(0x1000000, 'x');
+    std::vector<std::int32_t> ids;
+    for (int i = 0; i < 8; ++i) {
+        client::session s(30s);
+        auto request = job_header(0, static_cast<std::int32_t>(text.size()));
+        request.insert(request.end(), text.begin(), text.end());
+        ASSERT_TRUE(s.connect("127.0.0.1", server.tcp_port()));
+        ASSERT_TRUE(s.write_bytes(request.data(), request.size()));
+        ASSERT_EQ(s.read_word(), 1);
+        const auto reply = s.read_exact(116);
+        ASSERT_TRUE(reply);
+        ASSERT_EQ(protocol::get_word(reply->data() + 4), 1) << "accepted";
+        ids.push_back(protocol::get_word(reply->data() + 8));
+    }
+    // Every job rendered: no text is held any more.
+    for (const std::int32_t id : ids) {
+        const auto end = std::chrono::steady_clock::now() + 60s;
+        std::int32_t status = -2;
+        while (status != 0 && std::chrono::steady_clock::now() < end) {
+            client::session s(10s);
+            const auto request = [&] {
+                auto r = job_header(2, 0);
+                protocol::put_word(r.data() + 8, id);
+                return r;
+            }();
+            if (s.connect("127.0.0.1", server.tcp_port()) &&
+                s.write_bytes(request.data(), request.size()) && s.read_word() == 1) {
+                if (const auto reply = s.read_exact(116)) {
+                    status = protocol::get_word(reply->data() + 4);
+                }
+            }
+            std::this_thread::sleep_for(100ms);
+        }
+        ASSERT_EQ(status, 0) << "job " << id << " never ended";
+    }
+    const long after = resident_kb(server.pid());
+    std::printf("resident memory: %ld kB before, %ld kB after eight 16 MiB jobs\n", before, after);
+    EXPECT_LT(after - before, 48 * 1024);
+    server.stop();
+}
+
 } // namespace

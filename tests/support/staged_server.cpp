@@ -104,6 +104,51 @@ std::string slurp(const std::string& path) {
 
 } // namespace
 
+std::vector<pid_t> desktop_processes(const std::string& desktop) {
+    std::vector<pid_t> found;
+    const std::string wanted = "ZEBRIX_DESKTOP=" + desktop;
+    std::vector<platform::folder_entry> entries;
+    platform::list_folder("/proc/", entries);
+    for (const auto& e : entries) {
+        const pid_t pid = static_cast<pid_t>(std::atoi(e.name.c_str()));
+        if (pid <= 0 || pid == ::getpid()) {
+            continue;
+        }
+        std::string environment;
+        if (!platform::read_file("/proc/" + e.name + "/environ", environment)) {
+            continue;
+        }
+        std::size_t at = 0;
+        while (at < environment.size()) {
+            const std::size_t end = std::min(environment.find('\0', at), environment.size());
+            if (environment.compare(at, end - at, wanted) == 0) {
+                found.push_back(pid);
+                break;
+            }
+            at = end + 1;
+        }
+    }
+    return found;
+}
+
+bool end_desktop_processes(const std::string& desktop) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        const std::vector<pid_t> left = desktop_processes(desktop);
+        // A zombie has no environment left to read, so it is not listed.
+        if (left.empty()) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= end) {
+            return false;
+        }
+        for (const pid_t pid : left) {
+            ::kill(pid, SIGKILL);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 std::uint16_t free_tcp_port() {
     return free_port(SOCK_STREAM);
 }
@@ -190,6 +235,8 @@ staged_server::staged_server() : folder_("zs-stage") {
 staged_server::~staged_server() {
     if (pid_ > 0) {
         stop(std::chrono::seconds(5));
+    } else {
+        end_desktop_processes(desktop_);
     }
 }
 
@@ -248,6 +295,7 @@ bool staged_server::running() {
 
 int staged_server::stop(std::chrono::milliseconds limit) {
     if (pid_ <= 0) {
+        end_desktop_processes(desktop_);
         return -1;
     }
     ::kill(pid_, SIGTERM);
@@ -260,6 +308,7 @@ int staged_server::stop(std::chrono::milliseconds limit) {
         code = WEXITSTATUS(status);
     }
     pid_ = -1;
+    end_desktop_processes(desktop_);
     return code;
 }
 

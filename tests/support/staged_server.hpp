@@ -37,7 +37,9 @@ public:
 
     // Starts ZebrixServer and waits for the services server_options names.
     bool start(const server_options& options = {});
-    // SIGTERM, then waits (bounded); the exit code, or -1 when it had to be killed.
+    // SIGTERM, then waits (bounded); the exit code, or -1 when it had to be
+    // killed. Then ends every program still running on its desktop (the
+    // stand-ins outlive the server by design).
     int stop(std::chrono::milliseconds limit = std::chrono::seconds(15));
     bool signal(int number);
     bool running();
@@ -67,6 +69,11 @@ private:
     std::map<std::string, std::string> extra_env_;
     pid_t pid_ = -1;
 };
+
+// The processes whose environment names `desktop` as ZEBRIX_DESKTOP.
+std::vector<pid_t> desktop_processes(const std::string& desktop);
+// Kills them and waits until they are gone (bounded); true when none is left.
+bool end_desktop_processes(const std::string& desktop);
 
 // Waits until a server holds the desktop's single-instance lock.
 bool wait_for_instance_lock(const std::string& desktop, std::chrono::milliseconds limit);

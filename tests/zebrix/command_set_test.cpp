@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <map>
+#include <unistd.h>
 
 using namespace zs::zebrix;
 using zs::protocol::ITEM_DATA;
@@ -158,6 +159,52 @@ TEST_F(ZebrixCommands, SongTextReturnsOutputAndOnlyPlainRequestedFiles) {
     expect_error(*commands.execute(request(3)), 2, 0, "Can't read output");
     program.reply = [](auto, auto) { return -1; };
     expect_error(*commands.execute(request(3)), 4, -1, TEXT_NOT_RUNNING);
+}
+
+TEST_F(ZebrixCommands, SongTextNeverHandsOutOrDeletesTheServersOwnFiles) {
+    command_set own{program, helper.path(), "ZebrixServer"};
+    const std::vector<std::string> kept = {
+        "config.txt",   "OrvantaPath.txt",  "debug.txt",          "ZebrixServer_Strings.txt",
+        "ZebrixServer", "ZebrixServer.log", "ZebrixServer.log.1", "config.txt.tmp-77"};
+    for (const auto& name : kept) {
+        put(name, "own " + name);
+    }
+    put("target.txt", "linked");
+    ASSERT_EQ(::symlink((helper / "target.txt").c_str(), (helper / "link.txt").c_str()), 0);
+    ASSERT_TRUE(zs::platform::make_folders(helper / "folder/"));
+    put("take.txt", "yours");
+    program.reply = [this](auto, auto) {
+        put("zeboutput.txt", "the song text");
+        return 1;
+    };
+    auto req = request(2);
+    req.add_data(ITEM_DATA, "Name=x");
+    req.add_file_list()->names = {"CONFIG.TXT",       "config.txt",   "orvantapath.TXT",
+                                  "Debug.txt",        "zebrixserver", "ZebrixServer",
+                                  "zebrixserver.LOG", "ZebInput.txt", "config.txt.tmp-77",
+                                  "link.txt",         "folder",       "take.txt"};
+    auto r = own.execute(req);
+    ASSERT_EQ(r->status, 1);
+    auto* files = r->find_file_list();
+    ASSERT_NE(files, nullptr);
+    ASSERT_EQ(files->files.size(), 1u);
+    EXPECT_EQ(files->files[0]->name, "take.txt");
+    EXPECT_EQ(files->files[0]->content, "yours");
+    for (const auto& name : kept) {
+        std::string content;
+        ASSERT_TRUE(zs::platform::read_file(helper / name, content)) << name;
+        EXPECT_EQ(content, "own " + name);
+    }
+    EXPECT_TRUE(exists("zebinput.txt"));
+    EXPECT_TRUE(exists("link.txt"));
+    EXPECT_TRUE(exists("target.txt"));
+    EXPECT_TRUE(zs::platform::folder_exists(helper / "folder/"));
+    EXPECT_FALSE(exists("take.txt"));
+
+    // Another spelling that the case fallback would find is the same file.
+    EXPECT_TRUE(is_server_file("ORVANTAPATH.TXT", "ZebrixServer"));
+    EXPECT_FALSE(is_server_file("config.txt.bak", "ZebrixServer"));
+    EXPECT_FALSE(is_server_file("song.txt", ""));
 }
 
 TEST(PlainName, RejectsEverythingThatLeavesTheFolder) {

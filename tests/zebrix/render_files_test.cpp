@@ -36,6 +36,43 @@ TEST(RenderInput, AddedKeysInOrderWithOptionalFolders) {
               base + "CustomDirectoryForStemora=/s/\r\nDrumsFolder=/d/\r\n" + tail);
 }
 
+// A job line such as "OutputDirectory=/elsewhere/" made the renderer write
+// outside the job folder, "WindowhandleForMessages=1" lost its report.
+TEST(RenderInput, JobLinesSettingTheServersKeysAreLeftOut) {
+    zebrix::render_input in;
+    in.job_text = "OutputDirectory=/elsewhere/\r\nOutput=song\r\n"
+                  "windowhandleformessages=1\n  DrumsFolder\t=/x/\r\n"
+                  "OutputDirectoryX=kept\r\nTitle=OutputDirectory=/in/value\r\n"
+                  "; OutputDirectory=/comment/\r\nPULSORAGENERATIONWANTED=0";
+    in.window_handle = 8;
+    in.job_folder = "/o/001/";
+    const std::string text = zebrix::render_input_text(in);
+    EXPECT_EQ(text.rfind("Output=song\r\nOutputDirectoryX=kept\r\nTitle=OutputDirectory=/in/"
+                         "value\r\n; OutputDirectory=/comment/\r\n\r\n; added by helper",
+                         0),
+              0u)
+        << text;
+    // Every key the server adds appears once, as the server wrote it.
+    for (const char* key :
+         {"WindowhandleForMessages=", "RenderWAVFileName=", "RenderFileType=", "OutputDirectory=",
+          "ThisIsZebHelper=", "ForceAudioName=", "DefinitelyNotDesktopOrvanta=",
+          "GenerateSongStemoraToo=", "PulsoraGenerationWanted="}) {
+        const std::string line = std::string("\n") + key;
+        const auto first = text.find(line);
+        ASSERT_NE(first, std::string::npos) << key;
+        EXPECT_EQ(text.find(line, first + 1), std::string::npos) << key;
+    }
+    EXPECT_NE(text.find("\nOutputDirectory=/o/001/\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\nWindowhandleForMessages=8\r\n"), std::string::npos);
+    EXPECT_EQ(text.find("DrumsFolder"), std::string::npos) << "none configured, none passed on";
+
+    EXPECT_TRUE(zebrix::is_server_key(" outputdirectory "));
+    EXPECT_FALSE(zebrix::is_server_key("Output"));
+    EXPECT_EQ(zebrix::strip_server_keys("A=1\nThisIsZebHelper=0\nB=2"), "A=1\nB=2");
+    EXPECT_EQ(zebrix::strip_server_keys(std::string("A\0=1\nforceaudioname=0", 21)),
+              std::string("A\0=1\n", 5));
+}
+
 TEST(RenderInput, WrittenToTheZebrixFolderWithConfiguredFolders) {
     test::temp_folder tmp("zs-rf");
     platform::make_folders(tmp / "Zebrix/ZebHelper/");

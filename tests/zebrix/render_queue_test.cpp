@@ -106,6 +106,44 @@ TEST_F(queue_fixture, WorkerSideTakesWaitingJobsInOrder) {
     EXPECT_EQ(text, "second");
 }
 
+// Unbounded submissions took the server's memory: both bounds refuse a
+// further job and free room again as jobs leave the waiting line.
+TEST(RenderQueueBounds, SubmissionsBeyondTheWaitingBoundsAreRefused) {
+    test::temp_folder tmp{"zs-rqb"};
+    manual_clock clock;
+    zebrix::render_queue_settings settings;
+    settings.max_waiting_jobs = 3;
+    settings.max_waiting_bytes = 10;
+    zebrix::render_queue queue{tmp / "outputs/", [] { return false; }, clock, settings};
+    queue.start();
+    EXPECT_EQ(queue.add_job("1"), 0);
+    EXPECT_EQ(queue.add_job("2"), 1);
+    EXPECT_EQ(queue.add_job("3"), 2);
+    EXPECT_EQ(queue.add_job("4"), zebrix::add_queue_full);
+    EXPECT_FALSE(platform::folder_exists(tmp / "outputs/003/"));
+
+    // The worker takes job 0: it no longer waits, one more fits.
+    std::string text;
+    EXPECT_EQ(queue.first_waiting(text), 0);
+    EXPECT_EQ(text, "1");
+    queue.mark_running(0);
+    EXPECT_EQ(queue.add_job("12345678"), 3); // 2 + 8 bytes wait now
+    queue.remove_job(1);
+    EXPECT_EQ(queue.add_job("xx"), zebrix::add_queue_full) << "11 bytes would wait";
+    const std::int32_t small = queue.add_job("x");
+    EXPECT_GE(small, 0);
+    queue.remove_job(3);
+    queue.remove_job(small);
+    EXPECT_GE(queue.add_job("123456789"), 0) << "the bytes of removed jobs are free again";
+
+    // A stop drops every job and its bytes.
+    queue.stop();
+    queue.start();
+    EXPECT_EQ(queue.add_job("0123456789"), 0);
+    EXPECT_EQ(queue.add_job(""), 1);
+    EXPECT_EQ(queue.add_job("a"), zebrix::add_queue_full);
+}
+
 TEST_F(queue_fixture, DoneJobsAreDroppedAMinuteAfterTheirLastQuery) {
     queue.start();
     queue.add_job("a");

@@ -27,6 +27,7 @@ public:
 class recording_control final : public zebrix::zebw3_control {
 public:
     platform::process_id find_running() override { return running; }
+    bool still_runs(platform::process_id pid) override { return pid != 0 && pid == running; }
     platform::start_result start(const std::string& path, const std::string& folder,
                                  std::chrono::milliseconds wait) override {
         ++starts;
@@ -152,10 +153,52 @@ TEST_F(worker_fixture, RendererWithoutWindowGetsNoMessageAndTimesOut) {
     worker.run_cycle();
     EXPECT_EQ(queue.job_state(id), zebrix::job_done);
 
-    control.startable = false; // a failed start leaves the job running too
+    control.startable = false; // a failed start: no renderer, the job ends at once
     const int second = queue.add_job("x=2");
     worker.run_cycle();
-    EXPECT_EQ(queue.job_state(second), zebrix::job_running);
+    EXPECT_EQ(queue.job_state(second), zebrix::job_done);
+    EXPECT_NE(status_of(second).find(", Error occurred on server"), std::string::npos);
+}
+
+// A renderer that died mid-job held the queue until the 300 s limit.
+TEST_F(worker_fixture, RendererGoneMidJobEndsItAtTheNextCycleAndTheNextJobStartsANewOne) {
+    config.set_idle_minutes(30);
+    const int id = queue.add_job("Output=song");
+    const int next = queue.add_job("Output=stylelist");
+    worker.run_cycle();
+    ASSERT_EQ(worker.current_job(), id);
+    clock.now += 500;
+    worker.run_cycle();
+    EXPECT_EQ(queue.job_state(id), zebrix::job_running) << "the renderer still runs";
+    control.running = 0; // it crashed
+    clock.now += 500;
+    worker.run_cycle();
+    EXPECT_EQ(queue.job_state(id), zebrix::job_done);
+    EXPECT_EQ(status_of(id), "Error=-100\r\n;Error #-100, Error occurred on server");
+    std::string message;
+    int number = 0;
+    EXPECT_EQ(zebrix::read_job_status(queue.job_folder(id), message, number), zebrix::job_failed);
+    EXPECT_EQ(message, "Error occurred on server");
+    worker.run_cycle();
+    EXPECT_EQ(worker.current_job(), next);
+    EXPECT_EQ(control.starts, 2);
+    EXPECT_EQ(queue.job_state(next), zebrix::job_running);
+
+    // Gone after writing its status, before its report arrived: the result stands.
+    platform::write_file(queue.job_folder(next) + "ZebOutput.txt", "Error=0\r\n");
+    control.running = 0;
+    worker.run_cycle();
+    EXPECT_EQ(queue.job_state(next), zebrix::job_done);
+    EXPECT_EQ(status_of(next), "Error=0\r\n");
+}
+
+TEST_F(worker_fixture, StaleRendererIsEndedUntilNoneRuns) {
+    worker.end_stale_renderer();
+    EXPECT_EQ(control.terminations, 0);
+    control.running = 31;
+    worker.end_stale_renderer();
+    EXPECT_EQ(control.terminations, 1);
+    EXPECT_EQ(control.running, 0u);
 }
 
 TEST_F(worker_fixture, IdleShutdownOnlyAfterActivityAndRepeatedWhileIdle) {

@@ -1,0 +1,19 @@
+#pragma once
+// The client's address as the operator log names it.
+#include "net/zebsock_connection.hpp"
+
+#include <string>
+
+namespace zs::protocol {
+
+inline std::string peer_text(net::zebsock_connection* connection) {
+    boost::system::error_code ec;
+    const auto peer = connection != nullptr ? connection->socket().remote_endpoint(ec)
+                                            : boost::asio::ip::tcp::endpoint();
+    if (connection == nullptr || ec) {
+        return "an unknown address";
+    }
+    return peer.address().to_string() + ":" + std::to_string(peer.port());
+}
+
+} // namespace zs::protocol

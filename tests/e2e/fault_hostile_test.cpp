@@ -1,0 +1,286 @@
+// A hostile client and hostile folders against the staged server: the
+// server's own files asked for by name, an unreadable config.txt, a
+// renderer orphaned by a crashed server, job texts that set the server's
+// keys, a flood of waiting jobs; and the operator log that tells of them.
+#include "client/client_session.hpp"
+#include "platform/desktop.hpp"
+#include "platform/files.hpp"
+#include "protocol/payload.hpp"
+#include "tests/e2e/zebrix_e2e.hpp"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+namespace {
+
+using namespace zs;
+using namespace zs::test;
+using namespace std::chrono_literals;
+using protocol::ITEM_DATA;
+
+struct job_reply {
+    std::int32_t password_word = -2;
+    std::int32_t status = -2;
+    std::int32_t id = -2;
+    std::string body;
+};
+
+job_reply job_call(std::uint16_t port, std::int32_t type, std::int32_t id, const std::string& body,
+                   const std::string& password = "") {
+    client::session s(20s);
+    std::vector<std::uint8_t> request(4 + 112 + body.size(), 0);
+    protocol::put_word(request.data() + 4, type);
+    protocol::put_word(request.data() + 8, id);
+    protocol::put_word(request.data() + 12, static_cast<std::int32_t>(body.size()));
+    std::memcpy(request.data() + 4 + 48, password.data(),
+                std::min<std::size_t>(password.size(), 64));
+    std::memcpy(request.data() + 4 + 112, body.data(), body.size());
+    job_reply r;
+    if (!s.connect("127.0.0.1", port) || !s.write_bytes(request.data(), request.size())) {
+        return r;
+    }
+    r.password_word = s.read_word().value_or(-2);
+    if (r.password_word != 1) {
+        return r;
+    }
+    const auto header = s.read_exact(116);
+    if (!header) {
+        return r;
+    }
+    r.status = protocol::get_word(header->data() + 4);
+    r.id = protocol::get_word(header->data() + 8);
+    const auto length = protocol::get_word(header->data() + 12);
+    if (length > 0) {
+        if (const auto b = s.read_exact(static_cast<std::size_t>(length))) {
+            r.body.assign(b->begin(), b->end());
+        }
+    }
+    return r;
+}
+
+bool wait_state(std::uint16_t port, std::int32_t id, std::int32_t status,
+                std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (job_call(port, 2, id, "").status == status) {
+            return true;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    return false;
+}
+
+platform::process_id renderer_of(const staged_server& server, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    do {
+        for (const auto& w : platform::enumerate_windows(server.desktop())) {
+            if (w.class_name == "TZebrix3Window") {
+                return static_cast<platform::process_id>(w.pid);
+            }
+        }
+        std::this_thread::sleep_for(50ms);
+    } while (std::chrono::steady_clock::now() < end);
+    return 0;
+}
+
+std::string read(const std::string& path) {
+    std::string text;
+    platform::read_file(path, text);
+    return text;
+}
+
+std::size_t count_of(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+class OwnFiles : public zebrix_e2e {};
+
+TEST_F(OwnFiles, CommandTwoLeavesConfigAndTheExecutableUntouched) {
+    const std::string config = read(server.helper_dir() + "config.txt");
+    ASSERT_FALSE(config.empty());
+    const std::string executable = read(server.server_path());
+    ASSERT_FALSE(executable.empty());
+    auto c = take_control(server.tcp_port());
+    ASSERT_TRUE(c);
+    protocol::item_list items;
+    items.add_data(ITEM_DATA, "Song=3\n");
+    items.add_file_list()->names = {"config.txt", "ZebrixServer", "CONFIG.TXT", "outputs",
+                                    "song.txt"};
+    const auto r = c->call(2, 3, 7, &items);
+    ASSERT_TRUE(r);
+    ASSERT_EQ(r->status, 1);
+    const auto* files = r->find_file_list();
+    ASSERT_NE(files, nullptr);
+    ASSERT_EQ(files->files.size(), 1u);
+    EXPECT_EQ(files->files[0]->name, "song.txt");
+    EXPECT_EQ(read(server.helper_dir() + "config.txt"), config);
+    EXPECT_EQ(read(server.server_path()), executable);
+    EXPECT_TRUE(platform::folder_exists(server.helper_dir() + "outputs/"));
+}
+
+TEST(UnreadableConfig, AFolderNamedConfigTxtStopsTheServerNamingTheFile) {
+    staged_server server;
+    platform::remove_file(server.helper_dir() + "config.txt");
+    ASSERT_TRUE(platform::make_folders(server.helper_dir() + "config.txt/"));
+    std::string err;
+    const int code = server.run_again(err);
+    EXPECT_NE(code, 0) << err;
+    EXPECT_NE(code, -1) << "the server did not exit by itself";
+    EXPECT_NE(err.find(server.helper_dir() + "config.txt: Is a directory"), std::string::npos)
+        << err;
+    EXPECT_TRUE(platform::folder_exists(server.helper_dir() + "config.txt/"));
+}
+
+// The orphaned renderer of a crashed server kept writing into outputs/000,
+// which the next server handed to its own job 0.
+TEST(CrashedServer, RestartEndsTheOldRendererAndHandsOutOnlyItsOwnResults) {
+    staged_server server;
+    ASSERT_TRUE(server.start());
+    const auto submitted = std::chrono::steady_clock::now();
+    const auto old_job = job_call(server.tcp_port(), 0, 0, "Output=song\r\nRenderMs=4000\r\n");
+    ASSERT_EQ(old_job.status, 1);
+    ASSERT_EQ(old_job.id, 0);
+    const platform::process_id orphan = renderer_of(server, 20s);
+    ASSERT_NE(orphan, 0u);
+    ASSERT_TRUE(server.signal(SIGKILL));
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    while (server.running() && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(20ms);
+    }
+    ASSERT_FALSE(server.running());
+    ASSERT_TRUE(platform::process_runs(orphan)) << "the renderer outlives its server";
+
+    ASSERT_TRUE(server.start());
+    EXPECT_FALSE(platform::process_runs(orphan));
+    const auto job = job_call(server.tcp_port(), 0, 0, "Output=stylelist\r\nRenderMs=50\r\n");
+    ASSERT_EQ(job.status, 1);
+    ASSERT_EQ(job.id, 0);
+    ASSERT_TRUE(wait_state(server.tcp_port(), job.id, 0, 20s));
+    // Past the moment the old renderer would have written its song.
+    std::this_thread::sleep_until(submitted + 5s);
+    EXPECT_FALSE(platform::file_exists(server.helper_dir() + "outputs/000/Song.txt"));
+    const auto result = job_call(server.tcp_port(), 1, job.id, "");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.body.find("Style1=Pop"), std::string::npos) << result.body;
+    EXPECT_EQ(server.stop(), 0);
+}
+
+class HostileJobs : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(server.start()); }
+    staged_server server;
+};
+
+TEST_F(HostileJobs, KeysTheServerAddsAppearOnceTheServers) {
+    const std::string elsewhere = server.root() + "elsewhere/";
+    ASSERT_TRUE(platform::make_folders(elsewhere));
+    const auto job = job_call(server.tcp_port(), 0, 0,
+                              "OutputDirectory=" + elsewhere +
+                                  "\r\nwindowhandleformessages=1\r\nOutput=songlist\r\n"
+                                  "RenderMs=50\r\n");
+    ASSERT_EQ(job.status, 1);
+    ASSERT_TRUE(wait_state(server.tcp_port(), job.id, 0, 20s))
+        << "the renderer's report never reached the server";
+    const std::string input = read(server.zebrix_dir() + "zebinput.txt");
+    EXPECT_EQ(count_of(input, "OutputDirectory="), 1u) << input;
+    EXPECT_EQ(count_of(input, "WindowhandleForMessages="), 1u) << input;
+    EXPECT_EQ(count_of(input, "windowhandleformessages="), 0u) << input;
+    const auto result = job_call(server.tcp_port(), 1, job.id, "");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.body.find("Demo Song One"), std::string::npos) << result.body;
+    std::vector<platform::folder_entry> written;
+    platform::list_folder(elsewhere, written);
+    EXPECT_TRUE(written.empty());
+}
+
+TEST_F(HostileJobs, TheThousandAndFirstWaitingJobIsRefused) {
+    const auto port = server.tcp_port();
+    const std::string slow = "Output=song\r\nRenderMs=60000\r\n";
+    const auto first = job_call(port, 0, 0, slow);
+    ASSERT_EQ(first.status, 1);
+    // Status 1 also means first in line: the renderer's log tells it started.
+    const auto end = std::chrono::steady_clock::now() + 20s;
+    while (read(server.zebrix_dir() + "zebw3.exe.log").find("sent 1285") == std::string::npos) {
+        ASSERT_LT(std::chrono::steady_clock::now(), end) << "the first job never started";
+        std::this_thread::sleep_for(50ms);
+    }
+    for (int i = 0; i < 1000; ++i) {
+        const auto accepted = job_call(port, 0, 0, slow);
+        ASSERT_EQ(accepted.status, 1) << "job " << i << ": " << accepted.body;
+    }
+    const auto refused = job_call(port, 0, 0, slow);
+    EXPECT_EQ(refused.status, -1);
+    EXPECT_EQ(refused.id, -1);
+    EXPECT_NE(refused.body.find("queue is full"), std::string::npos) << refused.body;
+    // Status queries go on.
+    EXPECT_EQ(job_call(port, 2, first.id, "").status, 1);
+}
+
+TEST(OperatorLog, StartStopFailedJobsAndTheFactoryPasswordWarning) {
+    staged_server server;
+    ASSERT_TRUE(server.start());
+    const auto port = server.tcp_port();
+    const auto job = job_call(port, 0, 0, "Fail=3,Broken drum\r\nRenderMs=10\r\n");
+    ASSERT_EQ(job.status, 1);
+    ASSERT_TRUE(wait_state(port, job.id, 0, 20s));
+    EXPECT_EQ(server.stop(), 0);
+    const std::string log = read(server.helper_dir() + "ZebrixServer.log");
+    const std::string ports =
+        "TCP port " + std::to_string(port) + ", UDP port " + std::to_string(server.udp_port());
+    EXPECT_NE(log.find(" Service started on " + ports +
+                       ": version 2.0.1 build 5058, helper folder " + server.helper_dir() +
+                       ", desktop folder " + server.desktop() +
+                       "; the factory password is in use, so password checking is off and "
+                       "anyone on the network can connect\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(" Render job " + std::to_string(job.id) + " failed: Broken drum\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(" Service stopped on " + ports + "\r\n"), std::string::npos) << log;
+    EXPECT_NE(server.stderr_text().find(" Service stopped on " + ports), std::string::npos);
+}
+
+TEST(OperatorLog, RefusedLoginsAreLogged) {
+    staged_server server;
+    ASSERT_TRUE(
+        platform::write_file(server.helper_dir() + "config.txt", "ServerPassword=secret\r\n"));
+    ASSERT_TRUE(server.start());
+    EXPECT_EQ(job_call(server.tcp_port(), 2, 0, "", "wrong").password_word, 0);
+    client::session s{20s};
+    EXPECT_FALSE(s.open_protocol1("127.0.0.1", server.tcp_port(), "wrong"));
+    EXPECT_EQ(server.stop(), 0);
+    const std::string log = read(server.helper_dir() + "ZebrixServer.log");
+    EXPECT_EQ(count_of(log, " Refused a render-job request with a wrong password from 127.0.0.1:"),
+              1u)
+        << log;
+    EXPECT_EQ(count_of(log, " Refused a login with a wrong password from 127.0.0.1:"), 1u) << log;
+    EXPECT_EQ(log.find("factory password"), std::string::npos) << log;
+}
+
+// The stand-ins outlive the server by design; the test that started the
+// server ends them, or they run on with their stage folder deleted.
+TEST(TestStage, StopEndsEveryProgramOfTheServersDesktop) {
+    staged_server server;
+    ASSERT_TRUE(server.start());
+    {
+        auto c = take_control(server.tcp_port());
+        ASSERT_TRUE(c);
+        ASSERT_TRUE(c->call(4));
+    }
+    const auto job = job_call(server.tcp_port(), 0, 0, "Output=song\r\nRenderMs=50\r\n");
+    ASSERT_TRUE(wait_state(server.tcp_port(), job.id, 0, 20s));
+    ASSERT_GE(desktop_processes(server.desktop()).size(), 3u) << "server, zebw.exe, zebw3.exe";
+    server.stop();
+    EXPECT_TRUE(desktop_processes(server.desktop()).empty());
+}
+
+} // namespace
