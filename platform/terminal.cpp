@@ -52,14 +52,15 @@ std::optional<std::string> read_secret_line(const std::string& prompt) {
     if (::tcgetattr(STDIN_FILENO, &saved) != 0) {
         return read_line();
     }
-    std::fputs(prompt.c_str(), stderr);
-    std::fflush(stderr);
+    // Echo goes off before the prompt shows, so nothing typed after it is echoed or dropped.
     termios quiet = saved;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     quiet.c_lflag |= ECHONL;
     ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    std::fputs(prompt.c_str(), stderr);
+    std::fflush(stderr);
     auto line = read_line();
-    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
     return line;
 }
 
