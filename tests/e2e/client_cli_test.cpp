@@ -256,5 +256,22 @@ TEST_F(client_cli, EventsZeroFollowsUntilCtrlC) {
     EXPECT_EQ(client({"zebrix", "4"}, out, err), 0) << err;
 }
 
+TEST(client_stage, ManualPagesAndCompletionAreStagedAsWritten) {
+    const std::vector<std::pair<std::string, std::string>> staged = {
+        {"packaging/man/ZebrixServer.1", "share/man/man1/ZebrixServer.1"},
+        {"packaging/man/zebrix-client.1", "share/man/man1/zebrix-client.1"},
+        {"packaging/man/zebrix-desktop.1", "share/man/man1/zebrix-desktop.1"},
+        {"packaging/bash-completion/zebrix-client",
+         "share/bash-completion/completions/zebrix-client"},
+    };
+    for (const auto& [source, target] : staged) {
+        std::string written, installed;
+        ASSERT_TRUE(platform::read_file(std::string(ZS_SOURCE_DIR) + source, written)) << source;
+        ASSERT_TRUE(platform::read_file(std::string(ZS_STAGE_DIR) + "/" + target, installed))
+            << target;
+        EXPECT_EQ(installed, written) << target;
+    }
+}
+
 } // namespace
 } // namespace zs::test
