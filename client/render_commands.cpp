@@ -179,8 +179,8 @@ int report_interrupt(const common_options& o, std::int32_t id, const std::string
 }
 
 // Polls until the job is done; 0, or the exit status of what stopped it.
-int wait_done(const common_options& o, std::int32_t id, const std::string& out) {
-    interrupt_watch watch;
+int wait_done(const common_options& o, std::int32_t id, const std::string& out,
+              interrupt_watch& watch) {
     progress_line progress(id);
     const auto end = std::chrono::steady_clock::now() + run_limit;
     for (;;) {
@@ -213,6 +213,9 @@ int cannot_write(const common_options& o, const std::string& out, const std::str
 // rescue file, since the server has dropped the job by then.
 int fetch_into(const common_options& o, std::int32_t type, std::int32_t id,
                const std::string& out) {
+    // Once the server has sent the result it has dropped the job: Ctrl-C
+    // waits until the bytes are written.
+    interrupt_watch hold_interrupts;
     job_reply r;
     std::string error;
     if (!exchange(o, type, id, "", r, error)) {
@@ -256,8 +259,8 @@ int fetch_verb(const common_options& o, std::int32_t type, std::int32_t id,
     }
     if (state.status != job_done) {
         return report_error(o,
-                            "job " + std::to_string(id) + " is not done yet: " + state_text(state) +
-                                " (render wait " + std::to_string(id) + " waits for it)",
+                            "job " + std::to_string(id) + " is not done yet (" + state_text(state) +
+                                "); 'render wait " + std::to_string(id) + "' waits for it",
                             1);
     }
     return fetch_into(o, type, id, out);
@@ -285,12 +288,13 @@ int run_job(const common_options& o, const std::string& file, const std::string&
     if (!platform::check_writable(out, platform::overwrite::allowed, reason)) {
         return cannot_write(o, out, reason);
     }
+    interrupt_watch watch;
     std::int32_t id = 0;
     int status = 1;
     if (!submit_file(o, file, id, status)) {
         return status;
     }
-    if (const int waited = wait_done(o, id, out); waited != 0) {
+    if (const int waited = wait_done(o, id, out, watch); waited != 0) {
         return waited;
     }
     // The folder may have gone while the job rendered; the job then stays.
@@ -333,7 +337,8 @@ int run_render(const common_options& o, const std::vector<std::string>& args) {
     if ((r.verb == "status" || r.verb == "wait") && one_id && !r.has_out) {
         job_reply state;
         if (r.verb == "wait") {
-            if (const int waited = wait_done(o, id, ""); waited != 0) {
+            interrupt_watch watch;
+            if (const int waited = wait_done(o, id, "", watch); waited != 0) {
                 return waited;
             }
         }
