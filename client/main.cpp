@@ -3,6 +3,7 @@
 #include "client/client_settings.hpp"
 #include "client/commands.hpp"
 #include "core/version.hpp"
+#include "platform/files.hpp"
 #include "platform/output_file.hpp"
 #include "platform/terminal.hpp"
 
@@ -141,7 +142,11 @@ bool settle_options(const command_line& line, common_options& options) {
     const std::string config = zs::client::config_path();
     std::string text;
     std::string reason;
-    if (!config.empty() && zs::platform::read_input(config, text, reason)) {
+    if (!config.empty() && zs::platform::file_exists(config)) {
+        if (!zs::platform::read_input(config, text, reason)) {
+            zs::client::report_error(options, "cannot read " + config + ": " + reason, 2);
+            return false;
+        }
         zs::client::apply_config_text(text, options, problems);
         for (auto& p : problems) {
             p = config + ":" + p;
