@@ -97,6 +97,7 @@ TEST(ClientManual, ManualPagesNameWhatTheHelpTextsList) {
     for (const char* program : {"zebrix", "orvanta"}) {
         for (const auto& name : block_words(h.of.at(program), "Named commands:")) {
             expect_in(page, std::string(program) + " " + name, "zebrix-client.1");
+            expect_in(h.global, std::string(program) + " " + name, "zebrix-client --help");
         }
     }
 
