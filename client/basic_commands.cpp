@@ -9,33 +9,39 @@ namespace {
 
 const char* const discover_help =
     "Usage: zebrix-client [--host H] [--udp-port N] [--timeout MS] [--json] discover\n\n"
-    "Sends one discovery datagram to --host only (default 127.0.0.1; 255.255.255.255\n"
-    "asks the whole local network) on --udp-port (default $ZEBRIX_UDP_PORT, else\n"
-    "6790), listens for replies for a tenth of --timeout (1000 ms by default) and\n"
-    "prints \"address identity name\" for each server that answered; with --json an\n"
-    "array of {\"address\",\"identity\",\"name\"}. Connect over TCP to the address shown.\n\n"
+    "Sends one discovery datagram to --host only (default 127.0.0.1; a host name goes\n"
+    "to each of its addresses; 255.255.255.255 asks the whole local network) on\n"
+    "--udp-port (default $ZEBRIX_UDP_PORT, else 6790), listens for replies for a\n"
+    "tenth of --timeout (1000 ms by default) and prints \"address identity name\" for\n"
+    "each server that answered; with --json an array of\n"
+    "{\"address\",\"identity\",\"name\"}. Connect over TCP to the address shown. When\n"
+    "nobody answers, standard error says \"no server answered within N ms\".\n\n"
     "Exit status: 0 when a server answered; 1 when none did or the datagram could not\n"
     "be sent; 2 bad arguments.\n";
 
 const char* const info_help =
     "Usage: zebrix-client [--host H] [--port N] [--password P] [--timeout MS] [--json] info\n\n"
     "Logs in to the server at --host and --port with protocol 1 (challenge and\n"
-    "--password) and prints its identity (a UUID) and its name; with --json\n"
-    "{\"identity\",\"name\"}. The session then ends without taking control of a program.\n\n"
+    "--password, in lower case) and prints its identity (a UUID) and its name; with\n"
+    "--json {\"identity\",\"name\"}. The session then ends without taking control of a\n"
+    "program.\n\n"
     "Exit status: 0 logged in; 1 the login was refused or the server did not answer;\n"
     "2 bad arguments.\n";
 
 int run_discover(const common_options& options, const std::vector<std::string>& args) {
     if (!args.empty()) {
-        return usage_error("discover", "unexpected argument '" + args[0] + "'");
+        return usage_error(options, "discover", "unexpected argument '" + args[0] + "'");
     }
     std::string error;
-    const auto found = discover(options.host, options.udp_port,
-                                std::chrono::milliseconds(options.timeout_ms / 10), &error);
+    const auto listen = std::chrono::milliseconds(options.timeout_ms / 10);
+    const auto found = discover(options.host, options.udp_port, listen, &error);
     if (!error.empty()) {
-        std::fprintf(stderr, "zebrix-client: discover %s:%u: %s\n", options.host.c_str(),
-                     options.udp_port, error.c_str());
-        return 1;
+        return report_error(
+            options, "discover " + address_text(options.host, options.udp_port) + ": " + error, 1);
+    }
+    if (found.empty()) {
+        std::fprintf(stderr, "zebrix-client: no server answered within %lld ms\n",
+                     static_cast<long long>(listen.count()));
     }
     if (options.json) {
         std::printf("[");
@@ -55,7 +61,7 @@ int run_discover(const common_options& options, const std::vector<std::string>& 
 
 int run_info(const common_options& options, const std::vector<std::string>& args) {
     if (!args.empty()) {
-        return usage_error("info", "unexpected argument '" + args[0] + "'");
+        return usage_error(options, "info", "unexpected argument '" + args[0] + "'");
     }
     session s;
     server_info info;

@@ -15,6 +15,7 @@ session::~session() {
 }
 
 void session::close() {
+    connected_ = false;
     boost::system::error_code ignored;
     socket_.close(ignored);
 }
@@ -22,15 +23,25 @@ void session::close() {
 // Runs one asynchronous operation to completion or until the time-out,
 // which cancels it; start(done) must call done(error) once.
 template <class Start> bool session::run(Start start) {
-    boost::system::error_code result = boost::asio::error::would_block;
-    bool finished = false;
-    start([&](const boost::system::error_code& ec) {
-        result = ec;
-        finished = true;
+    return run_for(start, timeout_);
+}
+
+// The outcome is shared with the handler: a name lookup cannot be cancelled
+// and may complete during a later operation, after this call has returned.
+template <class Start> bool session::run_for(Start start, std::chrono::milliseconds limit) {
+    struct outcome {
+        boost::system::error_code result = boost::asio::error::would_block;
+        bool finished = false;
+    };
+    const auto state = std::make_shared<outcome>();
+    start([state](const boost::system::error_code& ec) {
+        state->result = ec;
+        state->finished = true;
     });
     io_.restart();
-    io_.run_for(timeout_);
-    if (!finished) {
+    io_.run_for(limit);
+    const boost::system::error_code result = state->result;
+    if (!state->finished) {
         boost::system::error_code ignored;
         socket_.cancel(ignored);
         io_.restart();
@@ -47,14 +58,40 @@ template <class Start> bool session::run(Start start) {
 
 bool session::connect(const std::string& host, std::uint16_t port) {
     close();
-    boost::system::error_code ec;
-    const auto address = boost::asio::ip::make_address(host, ec);
-    if (ec) {
-        error_ = ec.message();
+    using results = boost::asio::ip::tcp::resolver::results_type;
+    boost::asio::ip::tcp::resolver resolver(io_);
+    const auto endpoints = std::make_shared<results>();
+    const bool resolved = run([&](auto done) {
+        resolver.async_resolve(host, std::to_string(port),
+                               boost::asio::ip::resolver_base::numeric_service,
+                               [endpoints, done](const boost::system::error_code& ec, results r) {
+                                   *endpoints = std::move(r);
+                                   done(ec);
+                               });
+    });
+    if (!resolved) {
+        resolver.cancel();
         return false;
     }
-    const boost::asio::ip::tcp::endpoint endpoint(address, port);
-    return run([&](auto done) { socket_.async_connect(endpoint, done); });
+    connected_ = run([&](auto done) {
+        boost::asio::async_connect(socket_, *endpoints,
+                                   [done](const boost::system::error_code& ec,
+                                          const boost::asio::ip::tcp::endpoint&) { done(ec); });
+    });
+    return connected_;
+}
+
+bool session::wait_readable(std::chrono::milliseconds limit) {
+    const bool ready = run_for(
+        [&](auto done) {
+            socket_.async_wait(boost::asio::ip::tcp::socket::wait_read,
+                               [done](const boost::system::error_code& ec) { done(ec); });
+        },
+        limit);
+    if (!ready && error_ == "timed out") {
+        error_.clear();
+    }
+    return ready;
 }
 
 bool session::write_bytes(const void* data, std::size_t size) {
@@ -119,6 +156,11 @@ bool session::wait_closed(std::size_t* discarded) {
             return true;
         }
     }
+}
+
+std::string address_text(const std::string& host, std::uint16_t port) {
+    const bool ipv6 = host.find(':') != std::string::npos;
+    return (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
 }
 
 std::array<std::uint8_t, 16> answer_challenge(const std::array<std::uint8_t, 16>& challenge,

@@ -29,9 +29,13 @@ public:
     session(const session&) = delete;
     session& operator=(const session&) = delete;
 
+    // Resolves host (a name, an IPv4 or an IPv6 address) and connects to the
+    // first of its addresses that answers.
     bool connect(const std::string& host, std::uint16_t port);
     void close();
     bool is_open() const { return socket_.is_open(); }
+    // Whether the last connect reached the server (for messages).
+    bool connected() const { return connected_; }
     void set_timeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
     // What the last failed call ran into ("timed out", "end of file", ...).
     const std::string& error() const { return error_; }
@@ -41,6 +45,10 @@ public:
     bool write_word(std::int32_t value);
     std::optional<std::vector<std::uint8_t>> read_exact(std::size_t size);
     std::optional<std::int32_t> read_word();
+    // Waits at most `limit` for bytes to read (or the peer's close): true
+    // when there are some, false on a time-out (error() stays empty) or an
+    // error. Nothing is consumed, so a frame is never cut by a time-out.
+    bool wait_readable(std::chrono::milliseconds limit);
     // True when the server closed the connection within the time-out
     // (bytes that arrive before are discarded and counted in `discarded`).
     bool wait_closed(std::size_t* discarded = nullptr);
@@ -62,12 +70,17 @@ public:
 
 private:
     template <class Start> bool run(Start start);
+    template <class Start> bool run_for(Start start, std::chrono::milliseconds limit);
 
     boost::asio::io_context io_;
     boost::asio::ip::tcp::socket socket_;
     std::chrono::milliseconds timeout_;
     std::string error_;
+    bool connected_ = false;
 };
+
+// "host:port", with an IPv6 address in brackets ("[::1]:6789").
+std::string address_text(const std::string& host, std::uint16_t port);
 
 // The 16-byte answer to a challenge for a password.
 std::array<std::uint8_t, 16> answer_challenge(const std::array<std::uint8_t, 16>& challenge,

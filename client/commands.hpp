@@ -16,11 +16,13 @@
 
 namespace zs::client {
 
+// Each value comes from the command line, else the environment, else the
+// configuration file, else the default (client/client_settings.hpp).
 struct common_options {
-    std::string host = "127.0.0.1";
-    std::uint16_t port = 6789;     // --port, else ZEBRIX_TCP_PORT, else 6789
-    std::uint16_t udp_port = 6790; // --udp-port, else ZEBRIX_UDP_PORT, else 6790
-    std::string password = "kxvwq";
+    std::string host = "127.0.0.1"; // a name, an IPv4 or an IPv6 address
+    std::uint16_t port = 6789;      // --port, ZEBRIX_TCP_PORT, port =
+    std::uint16_t udp_port = 6790;  // --udp-port, ZEBRIX_UDP_PORT, udp-port =
+    std::string password = "kxvwq"; // as the server stores it: lower case, at most 64 bytes
     bool json = false;
     int timeout_ms = 10000;
 };
@@ -47,9 +49,17 @@ struct command_registration {
 // Helpers for subcommands.
 std::string json_quote(const std::string& text);
 bool is_help(const std::string& arg); // --help or -h
-// Reports a misuse on standard error with a pointer to the command's help; returns 2.
-int usage_error(const char* command, const std::string& problem);
-// Connects, does the handshake and reports a failure on standard error.
-bool open_session(session& s, const common_options& options, server_info& info);
+// Reports a failure on standard error and, with --json, as {"error": text}
+// on standard output; returns status.
+int report_error(const common_options& options, const std::string& text, int status);
+// Reports a misuse with a pointer to the command's help; returns 2.
+int usage_error(const common_options& options, const char* command, const std::string& problem);
+// Connects, does the handshake and reports a failure (naming the address)
+// with the given exit status.
+bool open_session(session& s, const common_options& options, server_info& info,
+                  int failure_status = 1);
+
+// The exit status after an interrupt (Ctrl-C), as shells report it.
+inline constexpr int interrupted_status = 130;
 
 } // namespace zs::client

@@ -11,6 +11,10 @@
 
 namespace zs::client {
 
+namespace {
+constexpr auto resolve_limit = std::chrono::seconds(10);
+}
+
 std::vector<std::uint8_t> discovery_request() {
     std::vector<std::uint8_t> request(116, 0);
     protocol::put_word(&request[4], 3);
@@ -42,46 +46,89 @@ std::vector<discovered_server> discover(const std::string& host, std::uint16_t p
                                         std::chrono::milliseconds listen, std::string* error) {
     using boost::asio::ip::udp;
     std::vector<discovered_server> found;
-    boost::system::error_code failure;
-    const auto address = boost::asio::ip::make_address(host, failure);
     boost::asio::io_context io;
-    udp::socket socket(io);
-    if (!failure) {
-        socket.open(address.is_v6() ? udp::v6() : udp::v4(), failure);
-    }
-    if (!failure && address.is_v4()) {
-        socket.set_option(boost::asio::socket_base::broadcast(true), failure);
-    }
-    const auto request = discovery_request();
-    if (!failure) {
-        socket.send_to(boost::asio::buffer(request), udp::endpoint(address, port), 0, failure);
-    }
+    // A name gives every address it has; one socket per address family.
+    boost::system::error_code failure = boost::asio::error::timed_out;
+    udp::resolver resolver(io);
+    udp::resolver::results_type targets;
+    resolver.async_resolve(host, std::to_string(port),
+                           boost::asio::ip::resolver_base::numeric_service,
+                           [&](const boost::system::error_code& ec, udp::resolver::results_type r) {
+                               failure = ec;
+                               targets = std::move(r);
+                           });
+    io.run_for(resolve_limit);
+    io.restart();
     if (failure) {
         if (error) {
             *error = failure.message();
         }
         return found;
     }
+    udp::socket v4(io);
+    udp::socket v6(io);
+    const auto request = discovery_request();
+    bool sent = false;
+    for (const auto& target : targets) {
+        const auto address = target.endpoint().address();
+        udp::socket& socket = address.is_v6() ? v6 : v4;
+        boost::system::error_code ec;
+        if (!socket.is_open()) {
+            socket.open(address.is_v6() ? udp::v6() : udp::v4(), ec);
+            if (!ec && address.is_v4()) {
+                socket.set_option(boost::asio::socket_base::broadcast(true), ec);
+            }
+        }
+        if (!ec) {
+            socket.send_to(boost::asio::buffer(request), target.endpoint(), 0, ec);
+        }
+        sent = sent || !ec;
+        failure = ec ? ec : failure;
+    }
+    if (!sent) {
+        if (error) {
+            *error = failure ? failure.message() : "no address";
+        }
+        return found;
+    }
 
-    std::vector<std::uint8_t> buffer(65535);
-    udp::endpoint sender;
-    std::function<void()> receive = [&] {
-        socket.async_receive_from(boost::asio::buffer(buffer), sender,
-                                  [&](const boost::system::error_code& ec, std::size_t n) {
-                                      if (ec == boost::asio::error::operation_aborted) {
-                                          return;
-                                      }
-                                      discovered_server server;
-                                      if (!ec && parse_discovery_reply(buffer.data(), n, server)) {
-                                          server.address = sender.address().to_string();
-                                          found.push_back(server);
-                                      }
-                                      receive();
-                                  });
+    struct listener {
+        explicit listener(udp::socket* s) : socket(s) {}
+        udp::socket* socket;
+        std::vector<std::uint8_t> buffer = std::vector<std::uint8_t>(65535);
+        udp::endpoint sender;
     };
-    receive();
+    std::vector<listener> listeners;
+    for (udp::socket* socket : {&v4, &v6}) {
+        if (socket->is_open()) {
+            listeners.emplace_back(socket);
+        }
+    }
+    std::function<void(listener&)> receive = [&](listener& l) {
+        l.socket->async_receive_from(boost::asio::buffer(l.buffer), l.sender,
+                                     [&](const boost::system::error_code& ec, std::size_t n) {
+                                         if (ec == boost::asio::error::operation_aborted) {
+                                             return;
+                                         }
+                                         discovered_server server;
+                                         if (!ec &&
+                                             parse_discovery_reply(l.buffer.data(), n, server)) {
+                                             server.address = l.sender.address().to_string();
+                                             found.push_back(server);
+                                         }
+                                         receive(l);
+                                     });
+    };
+    for (auto& l : listeners) {
+        receive(l);
+    }
     boost::asio::steady_timer timer(io, listen);
-    timer.async_wait([&](const boost::system::error_code&) { socket.close(); });
+    timer.async_wait([&](const boost::system::error_code&) {
+        for (auto& l : listeners) {
+            boost::system::error_code ignored;
+            l.socket->close(ignored);
+        }
+    });
     io.run_for(listen + std::chrono::seconds(1));
     return found;
 }

@@ -1,9 +1,10 @@
+// The zebrix and orvanta subcommands' arguments: the command (code or name),
+// its options, their help, and the checks made before anything is sent.
 #include "client/rc_options.hpp"
 
 #include "platform/files.hpp"
-#include "protocol/proto1_interface.hpp"
+#include "platform/output_file.hpp"
 
-#include <cstdio>
 #include <cstdlib>
 
 namespace zs::client {
@@ -19,7 +20,7 @@ bool parse_number(const std::string& text, std::int32_t& out) {
     return true;
 }
 
-bool known_option(const std::string& option) {
+bool option_with_value(const std::string& option) {
     for (const char* name :
          {"--first", "--second", "--text", "--want", "--events", "--out", "--action"}) {
         if (option == name) {
@@ -29,7 +30,7 @@ bool known_option(const std::string& option) {
     return false;
 }
 
-// Applies one option with its value; false when the option is unknown or the value bad.
+// Applies one option with its value; false when the value is bad.
 bool apply_option(const std::string& option, const std::string& value, rc_request& r,
                   std::string& error) {
     std::int32_t n = 0;
@@ -46,6 +47,7 @@ bool apply_option(const std::string& option, const std::string& value, rc_reques
             *number = n;
         } else {
             r.events = n;
+            r.follow = n == 0;
         }
     } else if (option == "--text") {
         r.has_text = true;
@@ -59,87 +61,36 @@ bool apply_option(const std::string& option, const std::string& value, rc_reques
     return true;
 }
 
-bool printable(const std::string& bytes) {
-    for (const unsigned char c : bytes) {
-        if (c < 0x20 && c != '\n' && c != '\r' && c != '\t') {
-            return false;
+// The command: a code, or a name (with its number when it takes one).
+// Returns how many arguments it used, 0 when it is bad.
+std::size_t parse_command(const std::vector<std::string>& args, rc_request& r, std::string& error,
+                          std::span<const rc_name> names) {
+    for (const auto& n : names) {
+        if (args[0] != n.name) {
+            continue;
         }
-    }
-    return true;
-}
-
-std::string hex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (const unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
-
-// Writes the reply's files; false when one could not be written.
-bool save_files(const protocol::ZebFileList& list, const std::string& dir,
-                std::vector<std::string>& saved) {
-    bool ok = true;
-    for (const auto& f : list.files) {
-        const std::string path = dir + f->name;
-        if (!safe_file_name(f->name) || !platform::write_file(path, f->content)) {
-            std::fprintf(stderr, "zebrix-client: cannot save file %s\n", f->name.c_str());
-            ok = false;
-            saved.push_back("");
-        } else {
-            saved.push_back(path);
+        r.code = n.code;
+        r.second = n.second;
+        if (!n.takes_number) {
+            return 1;
         }
-    }
-    return ok;
-}
-
-// One file item: saved (name, size, where) or shown (name, size, content).
-bool print_files(const protocol::ZebFileList& list, const rc_request& req, bool save, bool json,
-                 const char* sep) {
-    std::vector<std::string> saved;
-    const bool ok = !save || save_files(list, req.out_dir, saved);
-    if (json) {
-        std::printf("%s{\"type\":\"file\",\"files\":[", sep);
-    }
-    for (std::size_t i = 0; i < list.files.size(); ++i) {
-        const auto& f = *list.files[i];
-        if (json && save) {
-            std::printf("%s{\"name\":%s,\"size\":%zu,\"saved\":%s}", i ? "," : "",
-                        json_quote(f.name).c_str(), f.content.size(), json_quote(saved[i]).c_str());
-        } else if (json) {
-            std::printf("%s{\"name\":%s,\"content\":%s,\"size\":%zu}", i ? "," : "",
-                        json_quote(f.name).c_str(), json_quote(f.content).c_str(),
-                        f.content.size());
-        } else if (save) {
-            std::printf("file %s (%zu bytes)%s%s\n", f.name.c_str(), f.content.size(),
-                        saved[i].empty() ? "" : " saved as ", saved[i].c_str());
-        } else {
-            std::printf("file %s (%zu bytes):\n%s\n", f.name.c_str(), f.content.size(),
-                        f.content.c_str());
+        if (args.size() < 2 || !parse_number(args[1], r.first)) {
+            error = std::string("'") + n.name + "' needs a number";
+            return 0;
         }
+        return 2;
     }
-    if (json) {
-        std::printf("]}");
+    if (!parse_number(args[0], r.code)) {
+        error = "bad command code '" + args[0] + "'";
+        return 0;
     }
-    return ok;
-}
-
-bool take_control(session& s, const rc_program& program) {
-    const auto greeting = s.choose_client_type(program.client_type);
-    const auto granted = greeting && *greeting == 1 ? s.read_word() : std::nullopt;
-    if (!granted || *granted != 1) {
-        std::fprintf(stderr, "zebrix-client: %s is %s\n", program.title,
-                     granted ? "held by another client" : "not offered by this server");
-        return false;
-    }
-    return true;
+    return 1;
 }
 
 } // namespace
 
-rc_parse parse_rc_request(const std::vector<std::string>& args, rc_request& r, std::string& error) {
+rc_parse parse_rc_request(const std::vector<std::string>& args, rc_request& r, std::string& error,
+                          std::span<const rc_name> names) {
     if (!args.empty() && is_help(args[0])) {
         return rc_parse::help;
     }
@@ -147,26 +98,32 @@ rc_parse parse_rc_request(const std::vector<std::string>& args, rc_request& r, s
         error = "missing the command code";
         return rc_parse::bad;
     }
-    if (!parse_number(args[0], r.code)) {
-        error = "bad command code '" + args[0] + "'";
+    const std::size_t used = parse_command(args, r, error, names);
+    if (used == 0) {
         return rc_parse::bad;
     }
-    for (std::size_t i = 1; i < args.size(); i += 2) {
-        if (is_help(args[i])) {
+    for (std::size_t i = used; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (is_help(arg)) {
             return rc_parse::help;
         }
-        if (!known_option(args[i])) {
-            error = args[i].rfind("-", 0) == 0 ? "unknown option " + args[i]
-                                               : "unexpected argument '" + args[i] + "'";
+        if (arg == "--force") {
+            r.force = true;
+            continue;
+        }
+        if (!option_with_value(arg)) {
+            error = arg.rfind("-", 0) == 0 ? "unknown option " + arg
+                                           : "unexpected argument '" + arg + "'";
             return rc_parse::bad;
         }
         if (i + 1 >= args.size()) {
-            error = "option " + args[i] + " needs a value";
+            error = "option " + arg + " needs a value";
             return rc_parse::bad;
         }
-        if (!apply_option(args[i], args[i + 1], r, error)) {
+        if (!apply_option(arg, args[i + 1], r, error)) {
             return rc_parse::bad;
         }
+        ++i;
     }
     return rc_parse::ok;
 }
@@ -179,20 +136,37 @@ std::string rc_options_help(const char* out_default) {
                        "  --want NAME   ask for file NAME back in an ITEM_FILE item; repeatable;\n"
                        "                plain names only\n"
                        "  --events N    after the answer, wait for N events and print them\n"
-                       "                (default 0; each wait is bounded by --timeout)\n"
+                       "                (each wait is bounded by --timeout); --events 0 prints\n"
+                       "                events until Ctrl-C\n"
                        "  --out DIR     save the returned files in DIR (default: ") +
            out_default +
            ")\n"
+           "  --force       let saved files replace existing ones; without it an existing\n"
+           "                file is an error before anything is sent\n"
            "  --action N    the request's action word (default 1, a command; 0 ends the\n"
            "                session at once; any other value is answered with error 3)\n"
            "  -h, --help    show this help\n\n"
            "Output: one line per frame, \"reply id=I action=A status=S value=V\" or\n"
            "\"event id=I action=A status=S value=V\", then its items (data, error, file);\n"
            "with --json an array of {\"kind\",\"request_id\",\"action\",\"status\",\"value\",\n"
-           "\"items\"}. Binary data is shown in hexadecimal.\n\n"
+           "\"items\"}, errors {\"error\",\"status\"}. Binary data is shown in hexadecimal.\n"
+           "A file that cannot be saved where asked is kept in the temporary folder and\n"
+           "the message names it.\n\n"
            "Exit status: 0 success; 1 an error answer, a file that could not be saved or a\n"
            "lost connection; 2 bad arguments; 3 the login failed or the program is held by\n"
            "another client. The command codes: docs/protocol.md.\n";
+}
+
+std::string rc_names_help(std::span<const rc_name> names) {
+    std::string text = "Named commands:\n";
+    for (const auto& n : names) {
+        std::string shown = std::string(n.name) + (n.takes_number ? " N" : "");
+        std::string code = std::to_string(n.code) + (n.takes_number ? " --first N" : "") +
+                           (n.second != 0 ? " --second " + std::to_string(n.second) : "");
+        shown.resize(std::max<std::size_t>(shown.size(), 12), ' ');
+        text += "  " + shown + "  " + n.meaning + " (" + code + ")\n";
+    }
+    return text + "\n";
 }
 
 bool safe_file_name(const std::string& name) {
@@ -200,111 +174,23 @@ bool safe_file_name(const std::string& name) {
            name.find_first_of("/\\:") == std::string::npos;
 }
 
-bool print_rc_frame(const protocol::ZebResponse& r, const rc_request& req, bool save, bool json,
-                    bool first) {
-    const char* kind = r.kind == protocol::MSG_EVENT ? "event" : "reply";
-    if (json) {
-        std::printf("%s{\"kind\":\"%s\",\"request_id\":%d,\"action\":%d,\"status\":%d,"
-                    "\"value\":%d,\"items\":[",
-                    first ? "" : ",", kind, r.request_id, r.action, r.status, r.value);
-    } else {
-        std::printf("%s id=%d action=%d status=%d value=%d\n", kind, r.request_id, r.action,
-                    r.status, r.value);
-    }
-    bool ok = true;
-    bool first_item = true;
-    for (const auto& item : r.items()) {
-        const char* sep = first_item ? "" : ",";
-        first_item = false;
-        if (item.type == protocol::ITEM_FILE) {
-            const auto& list = static_cast<const protocol::ZebFileList&>(*item.payload);
-            ok = print_files(list, req, save, json, sep) && ok;
-            continue;
+bool check_save_targets(const rc_request& req, std::string& problem) {
+    for (const auto& name : req.wanted) {
+        if (!safe_file_name(name)) {
+            continue; // the server leaves it out, nothing is saved
         }
-        const auto& data = static_cast<const protocol::ZebRawData&>(*item.payload).data;
-        const char* type = item.type == protocol::ITEM_ERROR ? "error" : "data";
-        const bool text = printable(data);
-        if (json) {
-            std::printf("%s{\"type\":\"%s\",\"size\":%zu,\"%s\":%s}", sep, type, data.size(),
-                        text ? "text" : "hex", json_quote(text ? data : hex(data)).c_str());
-        } else {
-            std::printf("%s (%zu bytes):\n%s\n", type, data.size(),
-                        text ? data.c_str() : hex(data).c_str());
+        const std::string path = req.out_dir + name;
+        std::string reason;
+        if (!req.force && platform::file_exists(path)) {
+            problem = "cannot save " + name + ": " + path + " exists (--force replaces it)";
+            return false;
+        }
+        if (!platform::check_writable(path, platform::overwrite::allowed, reason)) {
+            problem = "cannot save " + name + " as " + path + ": " + reason;
+            return false;
         }
     }
-    if (json) {
-        std::printf("]}");
-    }
-    return ok;
-}
-
-int run_rc(const rc_program& program, const common_options& options,
-           const std::vector<std::string>& args) {
-    rc_request req;
-    std::string error;
-    switch (parse_rc_request(args, req, error)) {
-    case rc_parse::help:
-        std::fputs(program.help, stdout);
-        return 0;
-    case rc_parse::bad:
-        return usage_error(program.command, error);
-    case rc_parse::ok:
-        break;
-    }
-    session s;
-    server_info info;
-    if (!open_session(s, options, info) || !take_control(s, program)) {
-        return 3;
-    }
-    protocol::item_list items;
-    if (req.has_text) {
-        items.add_data(protocol::ITEM_DATA, req.text);
-    }
-    if (!req.wanted.empty()) {
-        items.add_file_list()->names = req.wanted;
-    }
-    constexpr std::int32_t id = 1;
-    if (!s.send_request({protocol::MSG_REQUEST, id, req.action, req.code, req.first, req.second, 0},
-                        items.empty() ? nullptr : &items)) {
-        std::fprintf(stderr, "zebrix-client: %s\n", s.error().c_str());
-        return 3;
-    }
-    const bool save = program.save_by_default || req.has_out;
-    int answers_left = program.answers(req);
-    int events_left = req.events;
-    bool ok = true;
-    bool first = true;
-    if (options.json) {
-        std::printf("[");
-    }
-    while (answers_left > 0 || events_left > 0) {
-        const auto r = s.read_response();
-        if (!r) {
-            std::fprintf(stderr, "zebrix-client: %s\n", s.error().c_str());
-            ok = false;
-            break;
-        }
-        ok = print_rc_frame(*r, req, save, options.json, first) && ok;
-        first = false;
-        if (r->kind == protocol::MSG_EVENT) {
-            --events_left;
-        } else {
-            ok = ok && r->action == 1;
-            --answers_left;
-        }
-    }
-    if (options.json) {
-        std::printf("]\n");
-    }
-    if (req.action != 0) {
-        // End the session politely, so the program is free at once.
-        if (s.send_request({protocol::MSG_REQUEST, id + 1, 0, 0, 0, 0, 0})) {
-            s.read_response();
-        }
-    }
-    // The program is free for the next client once the server has closed the session.
-    s.wait_closed();
-    return ok ? 0 : 1;
+    return true;
 }
 
 } // namespace zs::client

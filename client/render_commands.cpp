@@ -1,24 +1,21 @@
-// render: hand a job to the server's render queue, ask for its state, fetch
-// its result or an archive of its folder, or all of it in one go (run).
+// render: hand a job to the server's render queue, ask for its state, wait
+// for it, fetch its result or an archive of its folder, or all of it in one
+// go (run). A fetch removes the job on the server, so the output is checked
+// before it and a result that cannot be written is kept in a rescue file.
 #include "client/commands.hpp"
-#include "platform/files.hpp"
+#include "client/interrupt_watch.hpp"
+#include "client/render_job.hpp"
+#include "platform/output_file.hpp"
+#include "platform/terminal.hpp"
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace zs::client {
 namespace {
 
-constexpr std::int32_t job_submit = 0;
-constexpr std::int32_t job_fetch_result = 1;
-constexpr std::int32_t job_status = 2;
-constexpr std::int32_t job_fetch_archive = 4;
-constexpr auto poll_interval = std::chrono::milliseconds(500);
 constexpr auto run_limit = std::chrono::seconds(400); // above the server's 300 s job limit
 
 const char* const render_help =
@@ -27,152 +24,259 @@ const char* const render_help =
     "Verbs:\n"
     "  submit FILE          submit FILE's text as a render job and print its id\n"
     "  status ID            print \"job ID: waiting, position P\", \"rendering\" or \"done\"\n"
+    "  wait ID              poll every 500 ms, showing the state on standard error,\n"
+    "                       until the job is done; gives up after 400 s\n"
     "  fetch ID -o OUT      write the job's result file to OUT\n"
     "  archive ID -o OUT    write a ZIP archive of the job's folder to OUT\n"
-    "  run FILE -o OUT      submit, poll every 500 ms showing the state on standard\n"
-    "                       error, then fetch the result to OUT; gives up after 400 s\n\n"
+    "  run FILE -o OUT      submit, wait as above, then fetch the result to OUT\n\n"
+    "Options (anywhere after the verb):\n"
+    "  -o, --output OUT     where the result goes; '-' is standard output (the\n"
+    "                       summary line then goes to standard error)\n"
+    "  -h, --help           show this help\n\n"
+    "A fetch removes the job on the server, so fetch, archive and run first check\n"
+    "that OUT can be written, and fetch and archive first ask for the job's state:\n"
+    "an unknown job (never submitted, already fetched, or dropped 60 s after it was\n"
+    "done) and one still waiting or rendering are reported without fetching; a job\n"
+    "whose rendering failed is reported with the renderer's text. A result that\n"
+    "cannot be written after all is saved in the temporary folder instead, and the\n"
+    "message names that file. Ctrl-C during run or wait leaves the job on the\n"
+    "server and prints its id and the command that fetches it later.\n\n"
+    "The progress line is redrawn in place on a terminal; otherwise each change of\n"
+    "state is one line, \"job ID: STATE (S s)\" with the time since the start.\n"
     "Every request goes on a connection of its own (protocol 0, --password in clear\n"
-    "text); --timeout bounds each wait. Status 1 of the render protocol, \"being\n"
-    "rendered or first in line\", is shown as \"rendering\". With --json each verb\n"
-    "prints one JSON object.\n\n"
+    "text, in lower case); --timeout bounds each wait. Status 1 of the render\n"
+    "protocol, \"being rendered or first in line\", is shown as \"rendering\". With\n"
+    "--json each verb prints one JSON object, errors {\"error\",\"status\"}.\n\n"
     "Exit status: 0 success; 1 an error answer, a file that could not be read or\n"
-    "written, or a job that did not finish; 2 bad arguments.\n";
+    "written, a job that is not done or did not finish; 2 bad arguments; 130\n"
+    "interrupted (Ctrl-C).\n";
 
-struct job_reply {
-    std::int32_t status = -1;
-    std::int32_t id = -1;
-    std::int32_t extra = 0;
-    std::string body;
+struct render_args {
+    std::string verb;
+    std::vector<std::string> operands;
+    bool has_out = false;
+    std::string out;
 };
 
-std::int32_t word_at(const std::vector<std::uint8_t>& b, std::size_t offset) {
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) {
-        v = (v << 8) | b[offset + static_cast<std::size_t>(i)];
-    }
-    return static_cast<std::int32_t>(v);
-}
-
-// One request on its own connection, as the protocol wants.
-bool exchange(const common_options& o, std::int32_t type, std::int32_t id, const std::string& body,
-              job_reply& reply, std::string& error) {
-    session s(std::chrono::milliseconds(o.timeout_ms));
-    std::vector<std::uint8_t> header(112, 0);
-    const std::int32_t words[3] = {type, id, static_cast<std::int32_t>(body.size())};
-    for (std::size_t w = 0; w < 3; ++w) {
-        for (std::size_t i = 0; i < 4; ++i) {
-            header[w * 4 + i] =
-                static_cast<std::uint8_t>(static_cast<std::uint32_t>(words[w]) >> (8 * i));
-        }
-    }
-    std::memcpy(header.data() + 48, o.password.data(),
-                std::min<std::size_t>(64, o.password.size()));
-    if (!s.connect(o.host, o.port) || !s.write_word(0) ||
-        !s.write_bytes(header.data(), header.size()) ||
-        (!body.empty() && !s.write_bytes(body.data(), body.size()))) {
-        error = s.error();
-        return false;
-    }
-    const auto password_ok = s.read_word();
-    if (!password_ok || *password_ok == 0) {
-        error = password_ok ? "wrong password" : s.error();
-        return false;
-    }
-    const auto response = s.read_exact(116);
-    if (!response) {
-        error = s.error();
-        return false;
-    }
-    reply.status = word_at(*response, 4);
-    reply.id = word_at(*response, 8);
-    const std::int32_t length = word_at(*response, 12);
-    reply.extra = word_at(*response, 16);
-    if (length > 0) {
-        const auto data = s.read_exact(static_cast<std::size_t>(length));
-        if (!data) {
-            error = s.error();
+bool parse_render_args(const std::vector<std::string>& args, render_args& r, std::string& error) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "-o" || arg == "--output") {
+            if (i + 1 >= args.size()) {
+                error = "option " + arg + " needs a value";
+                return false;
+            }
+            r.has_out = true;
+            r.out = args[++i];
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            error = "unknown option " + arg;
             return false;
+        } else if (r.verb.empty()) {
+            r.verb = arg;
+        } else {
+            r.operands.push_back(arg);
         }
-        reply.body.assign(data->begin(), data->end());
-    }
-    if (reply.status == -1) {
-        error = reply.body;
-        return false;
     }
     return true;
 }
 
-bool parse_id(const std::string& text, std::int32_t& id) {
-    char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || value < 0 || value > INT32_MAX) {
-        return false;
-    }
-    id = static_cast<std::int32_t>(value);
-    return true;
-}
+// The state line shown while waiting: redrawn in place on a terminal,
+// else one line per change of state; both with the time since the start.
+class progress_line {
+public:
+    explicit progress_line(std::int32_t id)
+        : id_(id), terminal_(platform::is_terminal(platform::standard_stream::error)),
+          start_(std::chrono::steady_clock::now()) {}
+    ~progress_line() { end(); }
 
-// "-o OUT" after the first argument.
-bool parse_out(const std::vector<std::string>& args, std::string& out) {
-    if (args.size() == 4 && args[2] == "-o") {
-        out = args[3];
-        return true;
+    void show(const std::string& state) {
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+        char line[160];
+        std::snprintf(line, sizeof line, "job %d: %s (%.1f s)", id_, state.c_str(), seconds);
+        if (terminal_) {
+            std::fprintf(stderr, "\r%-50s", line);
+            open_ = true;
+        } else if (state != last_) {
+            std::fprintf(stderr, "%s\n", line);
+        }
+        std::fflush(stderr);
+        last_ = state;
     }
-    return false;
-}
-
-int fail(const std::string& error) {
-    std::fprintf(stderr, "zebrix-client: render: %s\n", error.c_str());
-    return 1;
-}
-
-std::string state_text(const job_reply& r) {
-    if (r.status == 2) {
-        return "waiting, position " + std::to_string(r.extra + 1);
+    void end() {
+        if (open_) {
+            std::fputc('\n', stderr);
+            open_ = false;
+        }
     }
-    return r.status == 1 ? "rendering" : "done";
-}
+
+private:
+    std::int32_t id_;
+    bool terminal_;
+    std::chrono::steady_clock::time_point start_;
+    std::string last_;
+    bool open_ = false;
+};
 
 int print_state(const common_options& o, std::int32_t id, const job_reply& r) {
     if (o.json) {
         std::printf("{\"id\":%d,\"status\":%d,\"position\":%d,\"state\":%s}\n", id, r.status,
-                    r.status == 2 ? r.extra + 1 : 0, json_quote(state_text(r)).c_str());
+                    r.status == job_waiting ? r.extra + 1 : 0, json_quote(state_text(r)).c_str());
     } else {
         std::printf("job %d: %s\n", id, state_text(r).c_str());
     }
     return 0;
 }
 
+// A status request whose failure is reported in words: an error answer means
+// the server does not know the job.
+bool ask_status(const common_options& o, std::int32_t id, job_reply& r, int& status) {
+    std::string error;
+    if (exchange(o, job_status, id, "", r, error)) {
+        return true;
+    }
+    status = report_error(o,
+                          r.status == job_error ? "job " + std::to_string(id) + ": " + error +
+                                                      ": the server does not know this job "
+                                                      "(never submitted, already fetched, or "
+                                                      "dropped 60 s after it was done)"
+                                                : error,
+                          1);
+    return false;
+}
+
+std::string shell_word(const std::string& text) {
+    if (!text.empty() &&
+        text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                               "0123456789_-./=:+,@%") == std::string::npos) {
+        return text;
+    }
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+std::string fetch_later(const common_options& o, std::int32_t id, const std::string& out) {
+    return "zebrix-client --host " + shell_word(o.host) + " --port " + std::to_string(o.port) +
+           " render fetch " + std::to_string(id) + " -o " + shell_word(out.empty() ? "OUT" : out);
+}
+
+int report_interrupt(const common_options& o, std::int32_t id, const std::string& out) {
+    const std::string later = fetch_later(o, id, out);
+    std::fprintf(stderr,
+                 "zebrix-client: interrupted; job %d stays on the server. Fetch it later with\n"
+                 "  %s\n"
+                 "(a done job is dropped when nobody asks about it for 60 s; 'render wait %d'\n"
+                 "waits for it)\n",
+                 id, later.c_str(), id);
+    if (o.json) {
+        std::printf("{\"error\":\"interrupted\",\"status\":%d,\"id\":%d,\"fetch\":%s}\n",
+                    interrupted_status, id, json_quote(later).c_str());
+    }
+    return interrupted_status;
+}
+
+// Polls until the job is done; 0, or the exit status of what stopped it.
+int wait_done(const common_options& o, std::int32_t id, const std::string& out,
+              interrupt_watch& watch) {
+    progress_line progress(id);
+    const auto end = std::chrono::steady_clock::now() + run_limit;
+    for (;;) {
+        job_reply r;
+        int status = 1;
+        if (!ask_status(o, id, r, status)) {
+            progress.end();
+            return status;
+        }
+        progress.show(state_text(r));
+        if (r.status == job_done) {
+            return 0;
+        }
+        if (std::chrono::steady_clock::now() >= end) {
+            progress.end();
+            return report_error(o, "job " + std::to_string(id) + " did not finish in time", 1);
+        }
+        if (watch.wait_for(poll_interval)) {
+            progress.end();
+            return report_interrupt(o, id, out);
+        }
+    }
+}
+
+int cannot_write(const common_options& o, const std::string& out, const std::string& reason) {
+    return report_error(o, "cannot write " + out + ": " + reason, 1);
+}
+
+// Fetches a done job and writes it; a write that fails keeps the bytes in a
+// rescue file, since the server has dropped the job by then.
 int fetch_into(const common_options& o, std::int32_t type, std::int32_t id,
                const std::string& out) {
+    // Once the server has sent the result it has dropped the job: Ctrl-C
+    // waits until the bytes are written.
+    interrupt_watch hold_interrupts;
     job_reply r;
     std::string error;
     if (!exchange(o, type, id, "", r, error)) {
-        return fail(error);
+        return report_error(
+            o, r.status == job_error ? "job " + std::to_string(id) + " failed: " + error : error,
+            1);
     }
-    if (!platform::write_file(out, r.body)) {
-        return fail("cannot write " + out);
+    std::string reason;
+    if (!platform::write_output(out, r.body, platform::overwrite::allowed, reason)) {
+        std::string rescue_reason;
+        const auto rescue =
+            platform::write_rescue_file("zebrix-job-" + std::to_string(id), r.body, rescue_reason);
+        return report_error(o,
+                            "cannot write " + out + ": " + reason +
+                                (rescue ? "; the result is saved as " + *rescue
+                                        : "; the result is lost: " + rescue_reason),
+                            1);
     }
+    FILE* summary = out == "-" ? stderr : stdout;
     if (o.json) {
-        std::printf("{\"id\":%d,\"bytes\":%zu,\"extra\":%d,\"file\":%s}\n", id, r.body.size(),
-                    r.extra, json_quote(out).c_str());
+        std::fprintf(summary, "{\"id\":%d,\"bytes\":%zu,\"extra\":%d,\"file\":%s}\n", id,
+                     r.body.size(), r.extra, json_quote(out).c_str());
     } else {
-        std::printf("job %d: %zu bytes written to %s (extra %d)\n", id, r.body.size(), out.c_str(),
-                    r.extra);
+        std::fprintf(summary, "job %d: %zu bytes written to %s (extra %d)\n", id, r.body.size(),
+                     out == "-" ? "standard output" : out.c_str(), r.extra);
     }
     return 0;
 }
 
-bool submit_file(const common_options& o, const std::string& file, std::int32_t& id) {
+// fetch and archive: the output first, then the job's state, then the fetch.
+int fetch_verb(const common_options& o, std::int32_t type, std::int32_t id,
+               const std::string& out) {
+    std::string reason;
+    if (!platform::check_writable(out, platform::overwrite::allowed, reason)) {
+        return cannot_write(o, out, reason);
+    }
+    job_reply state;
+    int status = 1;
+    if (!ask_status(o, id, state, status)) {
+        return status;
+    }
+    if (state.status != job_done) {
+        return report_error(o,
+                            "job " + std::to_string(id) + " is not done yet (" + state_text(state) +
+                                "); 'render wait " + std::to_string(id) + "' waits for it",
+                            1);
+    }
+    return fetch_into(o, type, id, out);
+}
+
+bool submit_file(const common_options& o, const std::string& file, std::int32_t& id, int& status) {
     std::string text;
-    if (!platform::read_file(file, text)) {
-        fail("cannot read " + file);
+    std::string reason;
+    if (!platform::read_input(file, text, reason)) {
+        status = report_error(o, "cannot read " + file + ": " + reason, 1);
         return false;
     }
     job_reply r;
     std::string error;
     if (!exchange(o, job_submit, 0, text, r, error)) {
-        fail(error);
+        status = report_error(o, error, 1);
         return false;
     }
     id = r.id;
@@ -180,48 +284,48 @@ bool submit_file(const common_options& o, const std::string& file, std::int32_t&
 }
 
 int run_job(const common_options& o, const std::string& file, const std::string& out) {
-    std::int32_t id = 0;
-    if (!submit_file(o, file, id)) {
-        return 1;
+    std::string reason;
+    if (!platform::check_writable(out, platform::overwrite::allowed, reason)) {
+        return cannot_write(o, out, reason);
     }
-    const auto end = std::chrono::steady_clock::now() + run_limit;
-    std::string last;
-    for (;;) {
-        job_reply r;
-        std::string error;
-        if (!exchange(o, job_status, id, "", r, error)) {
-            std::fprintf(stderr, "\n");
-            return fail(error);
-        }
-        const std::string line = "job " + std::to_string(id) + ": " + state_text(r);
-        if (line != last) {
-            std::fprintf(stderr, "\r%-40s", line.c_str());
-            last = line;
-        }
-        if (r.status == 0) {
-            std::fprintf(stderr, "\n");
-            break;
-        }
-        if (std::chrono::steady_clock::now() >= end) {
-            std::fprintf(stderr, "\n");
-            return fail("job " + std::to_string(id) + " did not finish in time");
-        }
-        std::this_thread::sleep_for(poll_interval);
+    interrupt_watch watch;
+    std::int32_t id = 0;
+    int status = 1;
+    if (!submit_file(o, file, id, status)) {
+        return status;
+    }
+    if (const int waited = wait_done(o, id, out, watch); waited != 0) {
+        return waited;
+    }
+    // The folder may have gone while the job rendered; the job then stays.
+    if (!platform::check_writable(out, platform::overwrite::allowed, reason)) {
+        return report_error(o,
+                            "cannot write " + out + ": " + reason + "; job " + std::to_string(id) +
+                                " stays on the server: " + fetch_later(o, id, out),
+                            1);
     }
     return fetch_into(o, job_fetch_result, id, out);
 }
 
 int run_render(const common_options& o, const std::vector<std::string>& args) {
-    if ((!args.empty() && is_help(args[0])) || (args.size() >= 2 && is_help(args[1]))) {
-        std::fputs(render_help, stdout);
-        return 0;
+    for (const auto& arg : args) {
+        if (is_help(arg)) {
+            std::fputs(render_help, stdout);
+            return 0;
+        }
     }
-    const std::string verb = args.empty() ? "" : args[0];
+    render_args r;
+    std::string error;
+    if (!parse_render_args(args, r, error)) {
+        return usage_error(o, "render", error);
+    }
+    const std::size_t n = r.operands.size();
     std::int32_t id = 0;
-    std::string out;
-    if (verb == "submit" && args.size() == 2) {
-        if (!submit_file(o, args[1], id)) {
-            return 1;
+    const bool one_id = n == 1 && parse_job_id(r.operands[0], id);
+    int status = 1;
+    if (r.verb == "submit" && n == 1 && !r.has_out) {
+        if (!submit_file(o, r.operands[0], id, status)) {
+            return status;
         }
         if (o.json) {
             std::printf("{\"id\":%d}\n", id);
@@ -230,27 +334,29 @@ int run_render(const common_options& o, const std::vector<std::string>& args) {
         }
         return 0;
     }
-    if (verb == "status" && args.size() == 2 && parse_id(args[1], id)) {
-        job_reply r;
-        std::string error;
-        if (!exchange(o, job_status, id, "", r, error)) {
-            return fail(error);
+    if ((r.verb == "status" || r.verb == "wait") && one_id && !r.has_out) {
+        job_reply state;
+        if (r.verb == "wait") {
+            interrupt_watch watch;
+            if (const int waited = wait_done(o, id, "", watch); waited != 0) {
+                return waited;
+            }
         }
-        return print_state(o, id, r);
+        return ask_status(o, id, state, status) ? print_state(o, id, state) : status;
     }
-    if ((verb == "fetch" || verb == "archive") && parse_out(args, out) && parse_id(args[1], id)) {
-        return fetch_into(o, verb == "fetch" ? job_fetch_result : job_fetch_archive, id, out);
+    if ((r.verb == "fetch" || r.verb == "archive") && one_id && r.has_out) {
+        return fetch_verb(o, r.verb == "fetch" ? job_fetch_result : job_fetch_archive, id, r.out);
     }
-    if (verb == "run" && parse_out(args, out)) {
-        return run_job(o, args[1], out);
+    if (r.verb == "run" && n == 1 && r.has_out) {
+        return run_job(o, r.operands[0], r.out);
     }
-    return usage_error("render",
-                       verb.empty() ? "missing the verb" : "bad arguments for '" + verb + "'");
+    return usage_error(o, "render",
+                       r.verb.empty() ? "missing the verb" : "bad arguments for '" + r.verb + "'");
 }
 
 const command_registration reg{
     "render", run_render,
-    "render VERB ...          render jobs: submit, status, fetch, archive, run", render_help};
+    "render VERB ...          render jobs: submit, status, wait, fetch, archive, run", render_help};
 
 } // namespace
 } // namespace zs::client

@@ -46,6 +46,16 @@ std::string desktop_dir() {
     return "/tmp/zebrix-desktop-" + std::to_string(::getuid()) + "/";
 }
 
+std::string user_config_dir() {
+    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x != nullptr && *x != '\0') {
+        return with_slash(x);
+    }
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        return with_slash(std::string(home) + "/.config");
+    }
+    return "";
+}
+
 std::uint16_t tcp_port() {
     return static_cast<std::uint16_t>(env_number("ZEBRIX_TCP_PORT", 6789, 1, 65535));
 }

@@ -15,6 +15,10 @@ std::uint16_t udp_port();                  // ZEBRIX_UDP_PORT, default 6790
 std::string codepage();                    // ZEBRIX_CODEPAGE, default WINDOWS-1252
 std::chrono::milliseconds send_timeout();  // ZEBRIX_SEND_TIMEOUT_MS, default 60000
 
+// The user's configuration folder: $XDG_CONFIG_HOME, else $HOME/.config;
+// ends in "/" (empty when neither is set).
+std::string user_config_dir();
+
 // An environment variable's value, or the fallback when unset or empty.
 std::string env_or(const char* name, const std::string& fallback);
 

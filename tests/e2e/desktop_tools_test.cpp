@@ -77,6 +77,37 @@ TEST_F(desktop_tools_test, ListShowsTheStandInsTopmostFirst) {
     EXPECT_EQ(tool({"post", "77", "1", "0", "0"}, reply), 1);
 }
 
+TEST_F(desktop_tools_test, HelpOnStandardOutputAndFailuresInWords) {
+    const std::string tool_path = stage_.bin_dir() + "zebrix-desktop";
+    std::string out, err;
+    for (const char* flag : {"--help", "-h"}) {
+        ASSERT_EQ(run_program({tool_path, flag}, {}, out, err), 0) << flag;
+        EXPECT_NE(out.find("Usage: zebrix-desktop list"), std::string::npos) << out;
+        EXPECT_EQ(err, "");
+    }
+    EXPECT_EQ(run_program({tool_path, "frob"}, {}, out, err), 2);
+    EXPECT_NE(err.find("unknown command 'frob'"), std::string::npos) << err;
+    EXPECT_EQ(run_program({tool_path, "send", "x", "1", "0", "0"}, {}, out, err), 2);
+    EXPECT_NE(err.find("must be numbers"), std::string::npos) << err;
+
+    const std::string missing = stage_.root() + "no-desktop/";
+    EXPECT_EQ(run_program({tool_path, "list"}, {"ZEBRIX_DESKTOP=" + missing}, out, err), 1);
+    EXPECT_NE(err.find("the desktop folder " + missing + " does not exist"), std::string::npos)
+        << err;
+
+    const auto zebw = start(stage_.zebrix_dir(), "zebw.exe");
+    ASSERT_NE(zebw, 0);
+    EXPECT_EQ(
+        run_program({tool_path, "send", "77", "1286", "16", "0"}, stage_.environment(), out, err),
+        1);
+    EXPECT_EQ(out, "0\n");
+    EXPECT_NE(err.find("no window 77 on the desktop " + stage_.desktop()), std::string::npos)
+        << err;
+    EXPECT_EQ(
+        run_program({tool_path, "find", "--class", "TNoSuch"}, stage_.environment(), out, err), 1);
+    EXPECT_NE(err.find("no window of class 'TNoSuch'"), std::string::npos) << err;
+}
+
 TEST_F(desktop_tools_test, ServerMainWindowAnswersNotificationsAtOnce) {
     ASSERT_TRUE(stage_.start());
     std::string out;

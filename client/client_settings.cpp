@@ -1,0 +1,117 @@
+#include "client/client_settings.hpp"
+
+#include "platform/env.hpp"
+
+#include <cstdlib>
+#include <sstream>
+
+namespace zs::client {
+
+namespace {
+
+constexpr std::size_t max_password_bytes = 64;
+constexpr long max_timeout_ms = 24L * 3600 * 1000;
+
+std::string trim(const std::string& text) {
+    const auto begin = text.find_first_not_of(" \t\r");
+    if (begin == std::string::npos) {
+        return "";
+    }
+    return text.substr(begin, text.find_last_not_of(" \t\r") - begin + 1);
+}
+
+// Sets one option from its text; false when the key is unknown or the value bad.
+bool apply_value(const std::string& key, const std::string& value, common_options& o,
+                 std::string& problem) {
+    long number = 0;
+    if (key == "host") {
+        if (value.empty()) {
+            problem = "empty host";
+            return false;
+        }
+        o.host = value;
+    } else if (key == "port" || key == "udp-port") {
+        if (!parse_bounded(value, 1, 65535, number)) {
+            problem = "bad " + key + " '" + value + "'";
+            return false;
+        }
+        (key == "port" ? o.port : o.udp_port) = static_cast<std::uint16_t>(number);
+    } else if (key == "password") {
+        o.password = value;
+    } else if (key == "timeout") {
+        if (!parse_bounded(value, 1, max_timeout_ms, number)) {
+            problem = "bad timeout '" + value + "'";
+            return false;
+        }
+        o.timeout_ms = static_cast<int>(number);
+    } else {
+        problem = "unknown key '" + key + "'";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool parse_bounded(const std::string& text, long low, long high, long& out) {
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || value < low || value > high) {
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+std::string config_path() {
+    const std::string folder = platform::user_config_dir();
+    return folder.empty() ? "" : folder + "zebrix-client/config";
+}
+
+void apply_config_text(const std::string& text, common_options& options,
+                       std::vector<std::string>& problems) {
+    std::istringstream lines(text);
+    std::string line;
+    for (int number = 1; std::getline(lines, line); ++number) {
+        line = trim(line);
+        if (line.empty() || line.front() == '#') {
+            continue;
+        }
+        const auto equals = line.find('=');
+        std::string problem = "a line without '='";
+        if (equals != std::string::npos &&
+            apply_value(trim(line.substr(0, equals)), trim(line.substr(equals + 1)), options,
+                        problem)) {
+            continue;
+        }
+        problems.push_back(std::to_string(number) + ": " + problem);
+    }
+}
+
+void apply_environment(common_options& options, std::vector<std::string>& problems) {
+    const struct {
+        const char* variable;
+        const char* key;
+    } sources[] = {{"ZEBRIX_TCP_PORT", "port"},
+                   {"ZEBRIX_UDP_PORT", "udp-port"},
+                   {"ZEBRIX_PASSWORD", "password"}};
+    for (const auto& source : sources) {
+        const std::string value = platform::env_or(source.variable, "");
+        std::string problem;
+        if (!value.empty() && !apply_value(source.key, value, options, problem)) {
+            problems.push_back(std::string(source.variable) + ": " + problem);
+        }
+    }
+}
+
+std::string stored_password(const std::string& typed) {
+    std::string password = typed.substr(0, std::min(typed.size(), max_password_bytes));
+    for (char& c : password) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return password;
+}
+
+} // namespace zs::client
