@@ -40,6 +40,8 @@ public:
     // Reads everything and writes back what had to be made up.
     void load(const std::string& helper_folder);
     bool save();
+    // Empty when the last save worked; else what failed and why, in words.
+    std::string save_failure() const;
 
     std::string password() const;
     std::int32_t idle_minutes() const;
@@ -76,6 +78,7 @@ private:
     std::array<std::uint8_t, 16> identity_bytes_{};
     std::string orvanta_path_;
     bool debug_ = false;
+    std::string save_failure_;
 };
 
 } // namespace zs::core

@@ -20,7 +20,9 @@ public:
         return succeed;
     }
     void stop() override { j_.events.push_back("stop " + name_); }
+    std::string failure() const override { return succeed ? std::string() : why; }
     bool succeed = true;
+    std::string why;
 
 private:
     journal& j_;
@@ -114,6 +116,28 @@ TEST(Lifecycle, PartWayFailedStartStopsWhatStarted) {
     EXPECT_EQ(std::vector<std::string>(r.j.events.begin(), r.j.events.begin() + 8), expected_start);
     EXPECT_EQ(r.jobs_done, 1);
     EXPECT_EQ(r.j.events.back(), "stop queue");
+}
+
+TEST(Lifecycle, FailedStartNamesThePieceThatFailed) {
+    rig r;
+    r.tcp.succeed = false;
+    r.tcp.why = "TCP port 6789 is in use";
+    server_lifecycle l(r.pieces(), r.shell);
+    r.shell.during_run = [&](std::function<int(int)>& hook) {
+        r.tcp.why = "TCP port 6789 may not be opened by this user";
+        EXPECT_EQ(hook(hook_toggle), 0);
+    };
+    l.run([] { return true; });
+    std::vector<std::string> messages;
+    for (const auto& e : r.j.events) {
+        if (e.starts_with("message ")) {
+            messages.push_back(e);
+        }
+    }
+    EXPECT_EQ(messages, (std::vector<std::string>{
+                            "message Unable to start server\nTCP port 6789 is in use",
+                            "message Unable to start server\nTCP port 6789 may not be opened by "
+                            "this user"}));
 }
 
 } // namespace
