@@ -30,8 +30,7 @@ build: bootstrap $(BUILD)/build.ninja
 	@echo "stage: $(BUILD)/stage"
 
 run: build
-	@bash scripts/prepare-run.sh $(BUILD)/stage
-	exec $(BUILD)/stage/Zebrix/ZebHelper/ZebrixServer
+	@exec bash scripts/run-stage.sh $(BUILD)/stage
 
 # The full run: sanitizer builds, short fuzzing, the demo tour, then every
 # test of the main build (its summary is the last output line unless a test

@@ -7,7 +7,9 @@
 #include <boost/uuid/random_generator.hpp>
 #include <boost/uuid/string_generator.hpp>
 #include <boost/uuid/uuid_io.hpp>
+#include <cerrno>
 #include <climits>
+#include <system_error>
 
 namespace zs::core {
 
@@ -284,11 +286,21 @@ bool config_store::save_locked() {
         }
     }
     if (!platform::replace_file(path, render_config(image))) {
-        server_log::line("Cannot save " + path);
+        const int error = errno;
+        save_failure_ = "The configuration cannot be saved (" + path + ": " +
+                        std::generic_category().message(error) +
+                        "); the password, name and identity last only until the server stops.";
+        server_log::line(save_failure_);
         return false;
     }
+    save_failure_.clear();
     image_ = std::move(image);
     return true;
+}
+
+std::string config_store::save_failure() const {
+    std::lock_guard lock(mutex_);
+    return save_failure_;
 }
 
 std::string config_store::password() const {

@@ -45,6 +45,8 @@ public:
     const std::string& load_error() const { return load_error_; }
     // False (and logged) when config.txt cannot be written or re-read.
     bool save();
+    // Empty when the last save worked; else what failed and why, in words.
+    std::string save_failure() const;
 
     std::string password() const;
     std::int32_t idle_minutes() const;
@@ -83,6 +85,7 @@ private:
     std::string orvanta_path_;
     bool debug_ = false;
     std::string load_error_;
+    std::string save_failure_;
 };
 
 } // namespace zs::core

@@ -2,6 +2,7 @@
 
 #include "core/server_log.hpp"
 #include "core/strings.hpp"
+#include "platform/codepage.hpp"
 
 namespace zs::core {
 
@@ -29,7 +30,7 @@ int server_lifecycle::run(const std::function<bool()>& acquire_instance) {
     running_ = false;
     shell_.create([this](int code) { return server_command_hook(code); });
     if (!start_service()) {
-        shell_.show_message(get_string(str_unable_to_start), message_icon::error);
+        report_failed_start();
     }
     ip_text_ = pieces_.server_address();
     shell_.set_ip_text(ip_text_);
@@ -65,7 +66,9 @@ bool server_lifecycle::start_service() {
                          (details.empty() ? "" : ": " + details));
         return true;
     }
-    server_log::line(get_string_utf8(str_unable_to_start) + " on " + pieces_.ports_text());
+    failure_ = order[started] != nullptr ? order[started]->failure() : std::string();
+    server_log::line(get_string_utf8(str_unable_to_start) + " on " + pieces_.ports_text() +
+                     (failure_.empty() ? "" : ": " + failure_));
     while (started-- > 0) {
         if (order[started] != nullptr) {
             order[started]->stop();
@@ -76,6 +79,15 @@ bool server_lifecycle::start_service() {
     }
     running_ = false;
     return false;
+}
+
+void server_lifecycle::report_failed_start() {
+    std::u16string text = get_string(str_unable_to_start);
+    if (!failure_.empty()) {
+        text += u"\n";
+        text += platform::utf8_to_utf16(failure_);
+    }
+    shell_.show_message(text, message_icon::error);
 }
 
 void server_lifecycle::stop_service() {
@@ -101,7 +113,7 @@ int server_lifecycle::server_command_hook(int code) {
         if (running_) {
             stop_service();
         } else if (!start_service()) {
-            shell_.show_message(get_string(str_unable_to_start), message_icon::error);
+            report_failed_start();
         }
         return running_ ? 1 : 0;
     case hook_job_done:

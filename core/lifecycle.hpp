@@ -16,6 +16,9 @@ public:
     virtual ~service_piece() = default;
     virtual bool start() = 0;
     virtual void stop() = 0;
+    // Why the last start failed, in words an operator can act on
+    // ("TCP port 6789 is in use"); empty when it did not fail or cannot say.
+    virtual std::string failure() const { return {}; }
 };
 
 struct lifecycle_pieces {
@@ -61,10 +64,13 @@ public:
     void stop_service();
 
 private:
+    void report_failed_start();
+
     lifecycle_pieces pieces_;
     shell_interface& shell_;
     bool running_ = false;
     std::string ip_text_;
+    std::string failure_; // of the last failed start
 };
 
 } // namespace zs::core

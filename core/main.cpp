@@ -9,6 +9,7 @@
 #include "core/server_log.hpp"
 #include "core/strings.hpp"
 #include "core/version.hpp"
+#include "platform/codepage.hpp"
 #include "platform/env.hpp"
 #include "platform/exe_path.hpp"
 #include "platform/files.hpp"
@@ -109,13 +110,24 @@ int main(int argc, char** argv) {
     // The window and tray icon when a display is there; Qt starts only then.
     std::unique_ptr<core::shell_interface> shell;
 #if HAVE_ZS_SHELL
-    if (!headless && shell::display_available()) {
+    std::string display_problem;
+    if (!headless && shell::display_available(&display_problem)) {
         shell = std::make_unique<shell::qt_shell>(config, argc, argv);
+    } else if (!display_problem.empty()) {
+        std::fprintf(stderr, "ZebrixServer: %s; running headless\n", display_problem.c_str());
     }
 #endif
     (void)headless; // without the Qt shell every run is headless
     if (!shell) {
         shell = std::make_unique<core::headless_shell>();
+    }
+    // A helper folder that cannot be written loses the identity at every
+    // start; say so once the shell runs.
+    if (std::string failure = config.save_failure(); !failure.empty()) {
+        core::shell_interface& s = *shell;
+        s.post([&s, text = std::move(failure)] {
+            s.show_message(platform::utf8_to_utf16(text), core::message_icon::warning);
+        });
     }
 
     // The programs' notification target. Drivers take main_window_handle and
@@ -216,9 +228,16 @@ int main(int argc, char** argv) {
         lifecycle.server_command_hook(core::hook_job_done);
     };
     platform::instance_lock instance;
+    platform::file_lock installation;
     const std::string desktop = platform::desktop_dir();
     return lifecycle.run([&] {
         if (!instance.acquire(desktop)) {
+            return false;
+        }
+        // One installation, one server: a second desktop's server would empty
+        // this one's job folders. A folder that cannot hold the lock is no refusal.
+        if (installation.acquire(layout.helper_dir() + "ZebrixServer.lock") ==
+            platform::file_lock::result::held_elsewhere) {
             return false;
         }
         // Only the instance that runs shows a window to the programs.

@@ -1,5 +1,8 @@
 #include "core/server_address.hpp"
 
+#include "platform/host_network.hpp"
+
+#include <algorithm>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/host_name.hpp>
 #include <boost/asio/ip/tcp.hpp>
@@ -43,6 +46,24 @@ std::string choose_server_address(const std::vector<std::string>& addresses,
     return again.empty() ? std::string("127.0.0.1") : again.front();
 }
 
-std::string server_ip_text() { return choose_server_address(host_addresses(), host_addresses); }
+namespace {
+bool is_loopback(const std::string& address) {
+    return address.starts_with("127.") || address == "::1";
+}
+} // namespace
+
+std::string choose_shown_address(const std::vector<std::string>& resolved,
+                                 const std::vector<std::string>& interfaces) {
+    const bool only_loopback =
+        std::all_of(resolved.begin(), resolved.end(), [](const auto& a) { return is_loopback(a); });
+    if (only_loopback && !interfaces.empty()) {
+        return interfaces.front();
+    }
+    return choose_server_address(resolved, host_addresses);
+}
+
+std::string server_ip_text() {
+    return choose_shown_address(host_addresses(), platform::interface_ipv4_addresses());
+}
 
 } // namespace zs::core

@@ -15,6 +15,11 @@ std::vector<std::string> host_addresses();
 std::string choose_server_address(const std::vector<std::string>& addresses,
                                   const std::function<std::vector<std::string>()>& fresh);
 
+// A host name that resolves only to loopback tells clients nothing: then the
+// first non-loopback IPv4 address of the interfaces is shown instead.
+std::string choose_shown_address(const std::vector<std::string>& resolved,
+                                 const std::vector<std::string>& interfaces);
+
 std::string server_ip_text();
 
 } // namespace zs::core

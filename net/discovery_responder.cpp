@@ -1,5 +1,6 @@
 #include "net/discovery_responder.hpp"
 
+#include "net/port_failure.hpp"
 #include "net/wire.hpp"
 #include "platform/env.hpp"
 
@@ -66,6 +67,7 @@ bool discovery_responder::start() {
     } catch (const std::exception& e) {
         std::fprintf(stderr, "exception: %s\n", e.what());
         std::fflush(stderr);
+        failure_ = port_failure("UDP", settings_.port(), e);
         boost::system::error_code ignored;
         socket_.close(ignored);
         context_.restart();

@@ -36,6 +36,7 @@ public:
 
     bool start() override;
     void stop() override;
+    std::string failure() const override { return failure_; }
 
 private:
     void start_receive();
@@ -49,6 +50,7 @@ private:
     std::thread thread_;
     std::vector<std::uint8_t> receive_;
     std::vector<std::uint8_t> reply_;
+    std::string failure_; // of the last failed start
 };
 
 } // namespace zs::net

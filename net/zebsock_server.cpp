@@ -1,5 +1,6 @@
 #include "net/zebsock_server.hpp"
 
+#include "net/port_failure.hpp"
 #include "platform/env.hpp"
 #include "platform/trace.hpp"
 
@@ -43,6 +44,7 @@ bool zebsock_server::start() {
     } catch (const std::exception& e) {
         std::fprintf(stderr, "exception: %s\n", e.what());
         std::fflush(stderr);
+        failure_ = port_failure("TCP", settings_.port(), e);
         // Unlike a half-made start, nothing of this attempt stays behind.
         boost::system::error_code ignored;
         acceptor_.close(ignored);

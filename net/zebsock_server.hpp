@@ -32,6 +32,7 @@ public:
     // Errors go to standard error as "exception: " + text, and give false.
     bool start() override;
     void stop() override;
+    std::string failure() const override { return failure_; }
     // Only while stopped (connections refer to the factories).
     void set_factories(session_factories factories) { factories_ = std::move(factories); }
     bool started() const { return acceptor_thread_.joinable(); }
@@ -51,6 +52,7 @@ private:
     std::shared_ptr<zebsock_connection> next_;
     io_service_pool pool_;
     connection_manager manager_;
+    std::string failure_; // of the last failed start
 };
 
 } // namespace zs::net

@@ -20,16 +20,30 @@ bool ensure_desktop_folder(const std::string& desktop_folder) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-instance_lock::~instance_lock() {
+file_lock::~file_lock() {
     if (fd_ >= 0) {
         ::close(fd_);
     }
 }
 
-bool instance_lock::acquire(const std::string& desktop_folder) {
+file_lock::result file_lock::acquire(const std::string& path) {
     if (fd_ >= 0) {
-        return true;
+        return result::acquired;
     }
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return result::cannot_create;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const bool busy = errno == EWOULDBLOCK;
+        ::close(fd);
+        return busy ? result::held_elsewhere : result::cannot_create;
+    }
+    fd_ = fd;
+    return result::acquired;
+}
+
+bool instance_lock::acquire(const std::string& desktop_folder) {
     if (!ensure_desktop_folder(desktop_folder)) {
         return false;
     }
@@ -37,17 +51,7 @@ bool instance_lock::acquire(const std::string& desktop_folder) {
     if (path.back() != '/') {
         path += '/';
     }
-    path += "ZebServerInstance.lock";
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        return false;
-    }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return false;
-    }
-    fd_ = fd;
-    return true;
+    return lock_.acquire(path + "ZebServerInstance.lock") == file_lock::result::acquired;
 }
 
 } // namespace zs::platform

@@ -20,6 +20,8 @@ constexpr unsigned str_title = 4, str_password = 5, str_idle = 6, str_name = 7, 
                    str_cancel = 14, str_hint = 22;
 constexpr std::size_t max_edit_bytes = 4096;
 const char16_t* const hint_fallback = u"If password is default \"kxvwq\" - it will be disabled";
+// Not one of the numbered texts: the list's length is fixed.
+const char* const open_to_all = "Password checking is off: anyone on the network can connect";
 
 QString text_of(unsigned index) {
     return QString::fromStdU16String(core::get_string(index));
@@ -75,6 +77,8 @@ options_window::options_window(const skin& look, core::config_store& config)
     name_ = make_edit(this, QRect(250, 158, 200, 24));
 
     password_->setText(wide_text(config_.password()));
+    // The warning below the fields follows what is typed.
+    connect(password_, &QLineEdit::textChanged, this, [this] { update(); });
     idle_->setText(QString::number(config_.idle_minutes()));
     name_->setText(wide_text(config_.server_name()));
 
@@ -136,6 +140,15 @@ void options_window::paint_overlay(QPainter& p) {
     p.setPen(QColor(200, 100, 100));
     right_aligned(
         440, 91, QString::fromStdU16String(core::strings().get_string_or(str_hint, hint_fallback)));
+    if (password_checking_off()) {
+        p.setPen(QColor(190, 40, 40));
+        p.drawText(QRect(20, 196, 460, 20), Qt::AlignCenter | Qt::TextSingleLine,
+                   QString::fromLatin1(open_to_all));
+    }
+}
+
+bool options_window::password_checking_off() const {
+    return password_->text() == QLatin1String(core::default_password);
 }
 
 } // namespace zs::shell

@@ -25,6 +25,8 @@ public:
     QLineEdit* name_edit() const { return name_; }
     skin_button* ok_button() const { return ok_; }
     skin_button* cancel_button() const { return cancel_; }
+    // The factory password is in the field: the server will take any answer.
+    bool password_checking_off() const;
 
 signals:
     void closed(bool saved);

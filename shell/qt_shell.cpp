@@ -2,6 +2,7 @@
 
 #include "core/lifecycle.hpp"
 #include "platform/env.hpp"
+#include "platform/host_network.hpp"
 #include "shell/shell_controller.hpp"
 #include "shell/signal_watcher.hpp"
 
@@ -11,10 +12,23 @@
 
 namespace zs::shell {
 
-bool display_available() {
-    return !platform::env_or("DISPLAY", "").empty() ||
-           !platform::env_or("WAYLAND_DISPLAY", "").empty() ||
-           !platform::env_or("QT_QPA_PLATFORM", "").empty();
+bool display_available(std::string* unreachable_reason) {
+    if (!platform::env_or("WAYLAND_DISPLAY", "").empty() ||
+        !platform::env_or("QT_QPA_PLATFORM", "").empty()) {
+        return true;
+    }
+    const std::string display = platform::env_or("DISPLAY", "");
+    if (display.empty()) {
+        return false;
+    }
+    // The toolkit aborts the process on a display it cannot open.
+    if (!platform::x_display_reachable(display)) {
+        if (unreachable_reason != nullptr) {
+            *unreachable_reason = "display " + display + " cannot be reached";
+        }
+        return false;
+    }
+    return true;
 }
 
 qt_shell::qt_shell(core::config_store& config, int& argc, char** argv, shell_settings settings) {

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <memory>
+#include <string>
 
 class QApplication;
 
@@ -19,9 +20,10 @@ namespace zs::shell {
 class shell_controller;
 class signal_watcher;
 
-// True when a Qt platform can be expected to start (an X or Wayland
-// display, or an explicitly chosen Qt platform).
-bool display_available();
+// True when a Qt platform can be expected to start (an X display that
+// answers, a Wayland display, or an explicitly chosen Qt platform).
+// The reason is filled when a named display cannot be reached.
+bool display_available(std::string* unreachable_reason = nullptr);
 
 class qt_shell final : public core::shell_interface {
 public:

@@ -120,7 +120,8 @@ void server_window::paint_overlay(QPainter& p) {
 
 void server_window::changeEvent(QEvent* event) {
     // Minimizing hides the window to the tray instead.
-    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized)) {
+    if (minimize_hides_ && event->type() == QEvent::WindowStateChange &&
+        (windowState() & Qt::WindowMinimized)) {
         setWindowState(windowState() & ~Qt::WindowMinimized);
         QTimer::singleShot(0, this, &server_window::minimize_requested);
     }

@@ -19,6 +19,8 @@ public:
     void set_status_text(const QString& text);
     void set_running(bool running, const QString& start_stop_label);
     void set_options_label(const QString& label);
+    // Whether minimizing hides to the tray (there is one) or minimizes.
+    void set_minimize_hides(bool hides) { minimize_hides_ = hides; }
 
     skin_button* start_stop_button() const { return start_stop_; }
     skin_button* options_button() const { return options_; }
@@ -43,6 +45,7 @@ private:
     skin_button* hide_;
     skin_button* start_stop_;
     skin_button* options_;
+    bool minimize_hides_ = true;
     QString title_;
     bool running_ = false;
 };

@@ -1,5 +1,6 @@
 #include "shell/shell_controller.hpp"
 
+#include "core/config_store.hpp"
 #include "core/lifecycle.hpp"
 #include "core/strings.hpp"
 #include "shell/about_dialog.hpp"
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <cstdio>
 
 namespace zs::shell {
 
@@ -57,7 +59,11 @@ void shell_controller::create(std::function<int(int)> hook) {
     connect(tray_->exit_action(), &QAction::triggered, this, &shell_controller::close);
     tray_->add(text_of(str_caption));
 
-    hidden_ = true;
+    hidden_ = tray_area();
+    window_->set_minimize_hides(hidden_);
+    if (!hidden_) {
+        window_->show();
+    }
     rebuild_status();
     refresh_running_state();
 }
@@ -103,6 +109,11 @@ void shell_controller::relabel_menu() {
 }
 
 void shell_controller::show_message(const QString& text, core::message_icon icon) {
+    // Also on standard error, for whoever started the server from a terminal
+    // or a service manager and never sees the box.
+    const QByteArray line = (text + '\n').toUtf8();
+    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
+    std::fflush(stderr);
     if (settings_.message_sink) {
         settings_.message_sink(text, icon);
         return;
@@ -137,11 +148,19 @@ void shell_controller::toggle_visible() {
         window_->show();
         window_->raise();
         window_->activateWindow();
+    } else if (!tray_area()) {
+        window_->set_minimize_hides(false);
+        window_->showMinimized();
     } else {
         hidden_ = true;
+        window_->set_minimize_hides(true);
         window_->hide();
     }
     relabel_menu();
+}
+
+bool shell_controller::tray_area() const {
+    return !settings_.tray_available || settings_.tray_available();
 }
 
 void shell_controller::hide_to_tray() {
@@ -165,9 +184,12 @@ void shell_controller::open_options() {
     options_->activateWindow();
 }
 
-void shell_controller::handle_options_closed() {
+void shell_controller::handle_options_closed(bool saved) {
     if (!window_) {
         return;
+    }
+    if (const std::string failure = config_.save_failure(); saved && !failure.empty()) {
+        show_message(QString::fromStdString(failure), core::message_icon::warning);
     }
     window_->setEnabled(true);
     if (!hidden_ && !closed_) {

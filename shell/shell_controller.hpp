@@ -54,7 +54,8 @@ signals:
 private:
     void rebuild_status();
     void relabel_menu();
-    void handle_options_closed();
+    bool tray_area() const;
+    void handle_options_closed(bool saved);
 
     core::config_store& config_;
     shell_settings settings_;

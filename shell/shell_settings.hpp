@@ -4,6 +4,7 @@
 #include "core/shell_interface.hpp"
 
 #include <QString>
+#include <QSystemTrayIcon>
 #include <chrono>
 #include <functional>
 
@@ -16,6 +17,9 @@ struct shell_settings {
     std::function<void(const QString& text, core::message_icon icon)> message_sink;
     // Handle SIGINT/SIGTERM (close) and SIGUSR1 (Start/Stop) as headless does.
     bool handle_signals = true;
+    // Whether a notification area is there to hold the icon; without one the
+    // window is shown, since a hidden window could not be reached again.
+    std::function<bool()> tray_available = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
 };
 
 } // namespace zs::shell

@@ -210,6 +210,16 @@ TEST(ConfigStore, SaveThatCannotWriteReportsFalseAndKeepsSettings) {
     EXPECT_FALSE(c.save());
     EXPECT_EQ(c.server_name(), "changed");
     EXPECT_EQ(c.password(), "kxvwq");
+    // The operator is told which file and why, and that nothing will last.
+    const std::string why = c.save_failure();
+    EXPECT_NE(why.find(dir.path() + "missing/config.txt: No such file or directory"),
+              std::string::npos)
+        << why;
+    EXPECT_NE(why.find("last only until the server stops"), std::string::npos) << why;
+
+    config_store fine;
+    fine.load(dir.path());
+    EXPECT_EQ(fine.save_failure(), "");
 }
 
 // An unreadable file must never be taken for a first start: its defaults

@@ -23,7 +23,9 @@ public:
         return succeed;
     }
     void stop() override { j_.events.push_back("stop " + name_); }
+    std::string failure() const override { return succeed ? std::string() : why; }
     bool succeed = true;
+    std::string why;
 
 private:
     journal& j_;
@@ -165,6 +167,28 @@ TEST(Lifecycle, ServiceStartAndStopAreLoggedWithThePorts) {
     EXPECT_NE(log.find(" Unable to start server on TCP port 7001, UDP port 7002\r\n"),
               std::string::npos)
         << log;
+}
+
+TEST(Lifecycle, FailedStartNamesThePieceThatFailed) {
+    rig r;
+    r.tcp.succeed = false;
+    r.tcp.why = "TCP port 6789 is in use";
+    server_lifecycle l(r.pieces(), r.shell);
+    r.shell.during_run = [&](std::function<int(int)>& hook) {
+        r.tcp.why = "TCP port 6789 may not be opened by this user";
+        EXPECT_EQ(hook(hook_toggle), 0);
+    };
+    l.run([] { return true; });
+    std::vector<std::string> messages;
+    for (const auto& e : r.j.events) {
+        if (e.starts_with("message ")) {
+            messages.push_back(e);
+        }
+    }
+    EXPECT_EQ(messages, (std::vector<std::string>{
+                            "message Unable to start server\nTCP port 6789 is in use",
+                            "message Unable to start server\nTCP port 6789 may not be opened by "
+                            "this user"}));
 }
 
 } // namespace

@@ -67,6 +67,7 @@ TEST(TcpService, TakenPortFailsWithException) {
     EXPECT_FALSE(server.start());
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(err.rfind("exception: ", 0), 0u) << err;
+    EXPECT_EQ(server.failure(), "TCP port " + std::to_string(port) + " is in use");
     holder.close();
     EXPECT_TRUE(server.start()) << "a failed start leaves nothing behind";
     server.stop();

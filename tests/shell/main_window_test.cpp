@@ -2,6 +2,7 @@
 // About, Exit and work posted from other threads.
 #include "tests/shell/shell_rig.hpp"
 
+#include "core/server_address.hpp"
 #include "shell/about_dialog.hpp"
 #include "shell/server_window.hpp"
 #include "shell/skin_button.hpp"
@@ -112,6 +113,27 @@ TEST(main_window, starts_hidden_and_toggles_from_tray_hide_button_and_minimize) 
     EXPECT_FALSE(window.isVisible());
     EXPECT_TRUE(rig.controller().hidden());
     EXPECT_FALSE(window.windowState() & Qt::WindowMinimized);
+}
+
+TEST(main_window, without_a_notification_area_it_is_shown_and_minimizes_instead_of_hiding) {
+    shell_rig rig(false);
+    auto& window = *rig.controller().window();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(rig.controller().hidden());
+    // This machine's own address, as a client would need it.
+    rig.address = zs::core::server_ip_text();
+    rig.lifecycle->server_command_hook(zs::core::hook_refresh_address);
+    EXPECT_TRUE(window.status_text().contains(QString::fromStdString(rig.address)));
+    EXPECT_TRUE(zs::test::save_screenshot(window, "main_window_no_tray"));
+
+    // Hide and minimize keep the window reachable: it stays on the taskbar.
+    QTest::mouseClick(window.hide_button(), Qt::LeftButton);
+    drain_events();
+    EXPECT_TRUE(window.windowState() & Qt::WindowMinimized);
+    EXPECT_FALSE(rig.controller().hidden());
+    window.setWindowState(Qt::WindowMinimized);
+    drain_events();
+    EXPECT_FALSE(rig.controller().hidden());
 }
 
 TEST(main_window, dragging_the_background_moves_the_window) {

@@ -53,6 +53,13 @@ TEST(options_window, opens_beside_the_main_window_filled_from_the_settings) {
     EXPECT_EQ(options.cancel_button()->text(), "Cancel");
     EXPECT_TRUE(zs::test::save_screenshot(options, "options_window"));
 
+    // The factory password means no checking: the dialog says so while it is typed.
+    EXPECT_TRUE(options.password_checking_off());
+    retype(options.password_edit(), "Secret");
+    EXPECT_FALSE(options.password_checking_off());
+    retype(options.password_edit(), "KXVWQ");
+    EXPECT_TRUE(options.password_checking_off());
+
     // A second Options click while it is open opens nothing new.
     rig.controller().open_options();
     EXPECT_EQ(rig.controller().options(), &options);
@@ -93,6 +100,19 @@ TEST(options_window, ok_stores_and_rewrites_config) {
 
     EXPECT_EQ(rig.controller().options(), nullptr);
     EXPECT_TRUE(rig.controller().window()->isEnabled());
+}
+
+TEST(options_window, ok_that_cannot_save_says_so) {
+    shell_rig rig;
+    auto& options = open_options(rig);
+    zs::platform::delete_folder_content(rig.helper.path(), true); // the helper folder is gone
+    retype(options.name_edit(), "Lost");
+    QTest::mouseClick(options.ok_button(), Qt::LeftButton);
+    drain_events();
+    ASSERT_EQ(rig.messages.size(), 1u);
+    EXPECT_TRUE(rig.messages[0].startsWith("The configuration cannot be saved ("))
+        << rig.messages[0].toStdString();
+    EXPECT_EQ(rig.config.server_name(), "Lost") << "kept until the server stops";
 }
 
 TEST(options_window, cancel_and_window_close_change_nothing) {

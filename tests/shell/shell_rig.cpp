@@ -32,11 +32,12 @@ bool save_screenshot(QWidget& widget, const QString& name) {
     return widget.grab().save(QStringLiteral(ZS_SCREENSHOT_DIR "/%1.png").arg(name));
 }
 
-shell_rig::shell_rig() {
+shell_rig::shell_rig(bool tray_area) {
     ensure_qt_app();
     config.load(helper.path());
     shell::shell_settings settings;
     settings.handle_signals = false;
+    settings.tray_available = [tray_area] { return tray_area; };
     settings.message_sink = [this](const QString& text, core::message_icon) {
         messages.push_back(text);
     };
@@ -46,7 +47,7 @@ shell_rig::shell_rig() {
     pieces.tcp = &tcp;
     pieces.server_address = [this] {
         ++refresh_address_calls;
-        return std::string("192.168.7.21");
+        return address;
     };
     lifecycle = std::make_unique<core::server_lifecycle>(pieces, *shell);
     shell->create([this](int code) { return lifecycle->server_command_hook(code); });

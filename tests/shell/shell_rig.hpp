@@ -9,6 +9,7 @@
 
 #include <QString>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace zs::test {
@@ -28,7 +29,8 @@ public:
 };
 
 struct shell_rig {
-    shell_rig();
+    // tray_area: whether the notification area is there (offscreen has none).
+    explicit shell_rig(bool tray_area = true);
     ~shell_rig();
 
     shell::shell_controller& controller() { return shell->controller(); }
@@ -38,6 +40,7 @@ struct shell_rig {
     switchable_piece tcp;
     std::vector<QString> messages;
     int refresh_address_calls = 0;
+    std::string address = "192.168.7.21"; // what the address lookup gives
     std::unique_ptr<shell::qt_shell> shell;
     std::unique_ptr<core::server_lifecycle> lifecycle;
 };
