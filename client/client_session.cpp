@@ -59,6 +59,14 @@ template <class Start> bool session::run_for(Start start, std::chrono::milliseco
 bool session::connect(const std::string& host, std::uint16_t port) {
     close();
     using results = boost::asio::ip::tcp::resolver::results_type;
+    boost::system::error_code not_numeric;
+    const auto address = boost::asio::ip::make_address(host, not_numeric);
+    if (!not_numeric) {
+        // An address needs no lookup (and no resolver thread).
+        const boost::asio::ip::tcp::endpoint endpoint(address, port);
+        connected_ = run([&](auto done) { socket_.async_connect(endpoint, done); });
+        return connected_;
+    }
     boost::asio::ip::tcp::resolver resolver(io_);
     const auto endpoints = std::make_shared<results>();
     const bool resolved = run([&](auto done) {

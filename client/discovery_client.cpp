@@ -48,17 +48,25 @@ std::vector<discovered_server> discover(const std::string& host, std::uint16_t p
     std::vector<discovered_server> found;
     boost::asio::io_context io;
     // A name gives every address it has; one socket per address family.
-    boost::system::error_code failure = boost::asio::error::timed_out;
-    udp::resolver resolver(io);
-    udp::resolver::results_type targets;
-    resolver.async_resolve(host, std::to_string(port),
-                           boost::asio::ip::resolver_base::numeric_service,
-                           [&](const boost::system::error_code& ec, udp::resolver::results_type r) {
-                               failure = ec;
-                               targets = std::move(r);
-                           });
-    io.run_for(resolve_limit);
-    io.restart();
+    std::vector<udp::endpoint> targets;
+    boost::system::error_code failure;
+    const auto address = boost::asio::ip::make_address(host, failure);
+    if (!failure) {
+        targets.emplace_back(address, port);
+    } else {
+        failure = boost::asio::error::timed_out;
+        udp::resolver resolver(io);
+        resolver.async_resolve(
+            host, std::to_string(port), boost::asio::ip::resolver_base::numeric_service,
+            [&](const boost::system::error_code& ec, udp::resolver::results_type r) {
+                failure = ec;
+                for (const auto& entry : r) {
+                    targets.push_back(entry.endpoint());
+                }
+            });
+        io.run_for(resolve_limit);
+        io.restart();
+    }
     if (failure) {
         if (error) {
             *error = failure.message();
@@ -70,17 +78,17 @@ std::vector<discovered_server> discover(const std::string& host, std::uint16_t p
     const auto request = discovery_request();
     bool sent = false;
     for (const auto& target : targets) {
-        const auto address = target.endpoint().address();
-        udp::socket& socket = address.is_v6() ? v6 : v4;
+        const auto to = target.address();
+        udp::socket& socket = to.is_v6() ? v6 : v4;
         boost::system::error_code ec;
         if (!socket.is_open()) {
-            socket.open(address.is_v6() ? udp::v6() : udp::v4(), ec);
-            if (!ec && address.is_v4()) {
+            socket.open(to.is_v6() ? udp::v6() : udp::v4(), ec);
+            if (!ec && to.is_v4()) {
                 socket.set_option(boost::asio::socket_base::broadcast(true), ec);
             }
         }
         if (!ec) {
-            socket.send_to(boost::asio::buffer(request), target.endpoint(), 0, ec);
+            socket.send_to(boost::asio::buffer(request), target, 0, ec);
         }
         sent = sent || !ec;
         failure = ec ? ec : failure;

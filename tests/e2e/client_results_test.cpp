@@ -47,6 +47,24 @@ TEST_F(client_results, OutputsAreCheckedBeforeTheJobIsFetched) {
     EXPECT_EQ(out, song_list) << "standard output carries the result alone";
     EXPECT_NE(err.find("job 0: 34 bytes written to standard output"), std::string::npos) << err;
 
+    // A target that fails only while it is written: the result goes to a rescue file.
+    if (platform::file_exists("/dev/full")) {
+        const std::string id = submit("Output=songlist\r\n");
+        ASSERT_EQ(client({"render", "wait", id}, out, err), 0) << err;
+        EXPECT_EQ(client({"render", "fetch", id, "-o", "/dev/full"}, out, err,
+                         {"TMPDIR=" + config_home.path()}),
+                  1);
+        const std::string saved = "; the result is saved as ";
+        const auto at = err.find(saved);
+        ASSERT_NE(at, std::string::npos) << err;
+        EXPECT_NE(err.find("cannot write /dev/full: No space left on device"), std::string::npos)
+            << err;
+        const std::string rescue =
+            err.substr(at + saved.size(), err.find('\n', at) - at - saved.size());
+        EXPECT_EQ(rescue.rfind(config_home / "zebrix-job-" + id + "-", 0), 0u) << rescue;
+        EXPECT_EQ(slurp(rescue), song_list);
+    }
+
     // Reading a job file names the reason too.
     EXPECT_EQ(client({"render", "submit", config_home / "absent.txt"}, out, err), 1);
     EXPECT_NE(err.find("cannot read " + config_home / "absent.txt" + ": No such file or directory"),
