@@ -263,6 +263,11 @@ bool config_store::save() {
     return save_locked();
 }
 
+namespace {
+const char* const unsaved_note =
+    "; the password, name and identity last only until the server stops.";
+} // namespace
+
 bool config_store::save_locked() {
     // Re-read so that lines edited by hand while the server runs survive; a
     // file that cannot be read now is left alone rather than replaced.
@@ -271,7 +276,8 @@ bool config_store::save_locked() {
     bool found = false;
     std::string error;
     if (!read_settings_file(path, bytes, found, error)) {
-        server_log::line(error + "; the settings were not saved");
+        save_failure_ = "The configuration cannot be saved (" + error + ")" + unsaved_note;
+        server_log::line(save_failure_);
         return false;
     }
     config_image image = found ? parse_config(bytes) : config_image{};
@@ -286,10 +292,9 @@ bool config_store::save_locked() {
         }
     }
     if (!platform::replace_file(path, render_config(image))) {
-        const int error = errno;
+        const int code = errno;
         save_failure_ = "The configuration cannot be saved (" + path + ": " +
-                        std::generic_category().message(error) +
-                        "); the password, name and identity last only until the server stops.";
+                        std::generic_category().message(code) + ")" + unsaved_note;
         server_log::line(save_failure_);
         return false;
     }
