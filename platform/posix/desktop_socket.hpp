@@ -1,0 +1,43 @@
+#pragma once
+// Socket plumbing shared by the desktop's senders and its windows: bounded
+// reads and writes on non-blocking Unix stream sockets, and the frame codec.
+#include "platform/desktop.hpp"
+
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace zs::platform::desktop_io {
+
+using deadline = std::chrono::steady_clock::time_point;
+
+std::string window_file(const std::string& folder, window_handle window);   // <h>.win
+std::string window_socket(const std::string& folder, window_handle window); // <h>.sock
+
+// A connected non-blocking socket to the window, or -1 (missing, refused, late).
+int connect_window(const std::string& folder, window_handle window, deadline until);
+bool write_all(int fd, const void* data, std::size_t size, deadline until);
+bool read_all(int fd, void* data, std::size_t size, deadline until);
+void close_fd(int fd);
+
+std::array<unsigned char, frame_size> encode_frame(const window_message& m);
+bool decode_frame(const unsigned char* bytes, window_message& m); // false: unknown type
+std::array<unsigned char, answer_size> encode_answer(std::int64_t result);
+std::int64_t decode_answer(const unsigned char* bytes);
+
+// Closes the fd when it goes out of scope.
+class unique_fd {
+public:
+    explicit unique_fd(int fd = -1) : fd_(fd) {}
+    ~unique_fd() { close_fd(fd_); }
+    unique_fd(const unique_fd&) = delete;
+    unique_fd& operator=(const unique_fd&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+} // namespace zs::platform::desktop_io
