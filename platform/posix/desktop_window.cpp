@@ -1,25 +1,27 @@
 #include "platform/desktop_window.hpp"
 
-#include "platform/desktop_socket.hpp"
+#include "platform/posix/desktop_socket.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace zs::platform {
 
 using namespace desktop_io;
 
+namespace {
+
 // Shared by the window and the work it has queued to the owner: the work may
 // run after the window is gone and must then drop its message.
-struct desktop_window::shared_state {
-    procedure proc;
+struct shared_state {
+    desktop_window::procedure proc;
     std::atomic<bool> open{true};
 };
-
-namespace {
 
 // One accepted message connection, closed when the last holder lets go.
 struct connection {
@@ -40,55 +42,68 @@ void answer(int fd, std::int64_t result) {
 
 } // namespace
 
-desktop_window::desktop_window(const std::string& class_name, const std::string& title,
-                               procedure proc, dispatcher dispatch,
-                               const std::string& desktop_folder)
-    : folder_(desktop_folder), state_(std::make_shared<shared_state>()),
-      dispatch_(std::move(dispatch)) {
-    state_->proc = std::move(proc);
-    start(class_name, title);
-}
-
-desktop_window::desktop_window(answer_at_once_t, const std::string& class_name,
-                               const std::string& title, procedure proc,
-                               const std::string& desktop_folder)
-    : folder_(desktop_folder), state_(std::make_shared<shared_state>()) {
-    state_->proc = std::move(proc);
-    start(class_name, title);
-}
-
-void desktop_window::start(const std::string& class_name, const std::string& title) {
-    if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
-        wake_[0] = wake_[1] = -1;
-        return;
+// The window's socket and the listener thread that accepts its messages.
+class desktop_window::impl {
+public:
+    impl(std::string folder, procedure proc, dispatcher dispatch)
+        : folder_(std::move(folder)), state_(std::make_shared<shared_state>()),
+          dispatch_(std::move(dispatch)) {
+        state_->proc = std::move(proc);
     }
-    const registered_window r = register_window(folder_, class_name, title);
+    ~impl();
+    impl(const impl&) = delete;
+    impl& operator=(const impl&) = delete;
+
+    std::error_code start(const std::string& class_name, const std::string& title);
+    window_handle handle() const { return handle_; }
+
+private:
+    void listen_loop();
+    void handle_connection(int fd);
+
+    std::string folder_;
+    std::shared_ptr<shared_state> state_;
+    dispatcher dispatch_; // empty in answer-at-once mode
+    window_handle handle_ = 0;
+    unique_fd listen_fd_;
+    unique_fd wake_read_;
+    unique_fd wake_write_;
+    std::thread listener_;
+};
+
+std::error_code desktop_window::impl::start(const std::string& class_name,
+                                            const std::string& title) {
+    int wake[2] = {-1, -1};
+    if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return {errno, std::system_category()};
+    }
+    wake_read_ = unique_fd(wake[0]);
+    wake_write_ = unique_fd(wake[1]);
+    registered_window r = register_window(folder_, class_name, title);
     if (r.handle == 0) {
-        return;
+        return r.error;
     }
     handle_ = r.handle;
-    listen_fd_ = r.listen_fd;
+    listen_fd_ = std::move(r.listen_fd);
     listener_ = std::thread([this] { listen_loop(); });
+    return {};
 }
 
-desktop_window::~desktop_window() {
+desktop_window::impl::~impl() {
     state_->open = false;
-    if (wake_[1] >= 0) {
+    if (wake_write_.get() >= 0) {
         const char byte = 1;
-        [[maybe_unused]] const ssize_t n = ::write(wake_[1], &byte, 1);
+        [[maybe_unused]] const ssize_t n = ::write(wake_write_.get(), &byte, 1);
     }
     if (listener_.joinable()) {
         listener_.join();
     }
     unregister_window(folder_, handle_);
-    close_fd(listen_fd_);
-    close_fd(wake_[0]);
-    close_fd(wake_[1]);
 }
 
-void desktop_window::listen_loop() {
+void desktop_window::impl::listen_loop() {
     while (state_->open) {
-        pollfd p[2] = {{listen_fd_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+        pollfd p[2] = {{listen_fd_.get(), POLLIN, 0}, {wake_read_.get(), POLLIN, 0}};
         const int n = ::poll(p, 2, listener_poll_ms);
         if (n < 0 && errno != EINTR) {
             return;
@@ -96,14 +111,14 @@ void desktop_window::listen_loop() {
         if (n <= 0 || (p[1].revents & POLLIN) != 0) {
             continue; // the loop condition decides whether to go on
         }
-        const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        const int fd = ::accept4(listen_fd_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd >= 0) {
             handle_connection(fd);
         }
     }
 }
 
-void desktop_window::handle_connection(int fd) {
+void desktop_window::impl::handle_connection(int fd) {
     auto conn = std::make_shared<connection>(fd);
     unsigned char bytes[frame_size];
     window_message m;
@@ -130,45 +145,22 @@ void desktop_window::handle_connection(int fd) {
     });
 }
 
-void message_loop::post(std::function<void()> work) {
-    {
-        std::lock_guard lock(mutex_);
-        queue_.push_back(std::move(work));
-    }
-    ready_.notify_one();
+desktop_window::desktop_window(const std::string& class_name, const std::string& title,
+                               procedure proc, dispatcher dispatch,
+                               const std::string& desktop_folder)
+    : impl_(std::make_unique<impl>(desktop_folder, std::move(proc), std::move(dispatch))) {
+    error_ = impl_->start(class_name, title);
+    handle_ = impl_->handle();
 }
 
-void message_loop::run() {
-    for (;;) {
-        {
-            std::lock_guard lock(mutex_);
-            if (stopped_) {
-                return;
-            }
-        }
-        run_for(std::chrono::milliseconds(500));
-    }
+desktop_window::desktop_window(answer_at_once_t, const std::string& class_name,
+                               const std::string& title, procedure proc,
+                               const std::string& desktop_folder)
+    : impl_(std::make_unique<impl>(desktop_folder, std::move(proc), dispatcher())) {
+    error_ = impl_->start(class_name, title);
+    handle_ = impl_->handle();
 }
 
-void message_loop::stop() {
-    {
-        std::lock_guard lock(mutex_);
-        stopped_ = true;
-    }
-    ready_.notify_all();
-}
-
-std::size_t message_loop::run_for(std::chrono::milliseconds limit) {
-    std::deque<std::function<void()>> batch;
-    {
-        std::unique_lock lock(mutex_);
-        ready_.wait_for(lock, limit, [this] { return !queue_.empty() || stopped_; });
-        batch.swap(queue_);
-    }
-    for (auto& work : batch) {
-        work();
-    }
-    return batch.size();
-}
+desktop_window::~desktop_window() = default;
 
 } // namespace zs::platform

@@ -1,2 +1,0 @@
-#pragma once
-#include "server/main_window.hpp"

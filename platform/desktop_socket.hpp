@@ -1,2 +1,0 @@
-#pragma once
-#include "platform/posix/desktop_socket.hpp"
