@@ -3,9 +3,11 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 BENCH_BUILD ?= build-bench
+WIN_BUILD  ?= build-win
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
+VERSION    := $(shell grep -m1 '^project' CMakeLists.txt | grep -o 'VERSION [0-9.]*' | cut -d' ' -f2)
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_SHORT_SECONDS ?= 10
@@ -13,7 +15,8 @@ FUZZ_SHORT_SECONDS ?= 10
 # finds those left running (and never another worktree's).
 TEST_MARK  := $(CURDIR)@$(shell date +%s%N)
 
-.PHONY: all build stage run test test-unit test-asan test-tsan bench fuzz fuzz-short fuzz-build demo clean bootstrap
+.PHONY: all build stage run test test-unit test-asan test-tsan bench fuzz fuzz-short fuzz-build demo clean bootstrap \
+	build-win run-win test-win dist-win
 
 all: build
 
@@ -32,13 +35,42 @@ build: bootstrap $(BUILD)/build.ninja
 run: build
 	@exec bash scripts/run-stage.sh $(BUILD)/stage
 
-# The full run: sanitizer builds, short fuzzing, the demo tour, then every
-# test of the main build (its summary is the last output line unless a test
-# left a program of its stage running, which fails the run).
-test: build test-asan test-tsan fuzz-short
+# The full run: sanitizer builds, short fuzzing, the Windows build under
+# Wine, the demo tour, then every test of the main build (its summary is the
+# last output line unless a test left a program of its stage running, which
+# fails the run).
+test: build test-asan test-tsan fuzz-short test-win
 	ZS_TEST_RUN='$(TEST_MARK)' bash scripts/demo.sh $(BUILD)
 	cd $(BUILD) && ZS_TEST_RUN='$(TEST_MARK)' ctest --output-on-failure -j $(JOBS) --timeout 600; \
 		status=$$?; bash $(CURDIR)/scripts/check-leftovers.sh '$(TEST_MARK)' || status=1; exit $$status
+
+# The Windows build: cross-built with mingw-w64, staged like the Linux one
+# with programs named .exe and bin/wine-run beside them.
+$(WIN_BUILD)/build.ninja: | bootstrap
+	cmake -S . -B $(WIN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZS_WERROR=ON \
+		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchain-mingw64.cmake
+
+build-win: bootstrap $(WIN_BUILD)/build.ninja
+	cmake --build $(WIN_BUILD) -j $(JOBS)
+	rm -rf $(WIN_BUILD)/stage
+	cmake --install $(WIN_BUILD) --prefix $(CURDIR)/$(WIN_BUILD)/stage >/dev/null
+	@echo "stage: $(WIN_BUILD)/stage"
+
+# The staged Windows server under Wine, with the stage's own orvanta.exe.
+run-win: build-win
+	@bash scripts/prepare-run.sh $(WIN_BUILD)/stage
+	exec $(WIN_BUILD)/stage/bin/wine-run $(WIN_BUILD)/stage/Zebrix/ZebHelper/ZebrixServer.exe
+
+# The Windows unit tests under Wine (a prefix of the build tree's own), then
+# the end-to-end tests of the Linux build against the Windows stage.
+test-win: build build-win dist-win
+	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+	bash scripts/test-win-e2e.sh $(BUILD) $(WIN_BUILD)
+	bash tests/win/installer_test.sh $(WIN_BUILD) $(BUILD)/stage/bin/zebrix-client $(VERSION)
+
+# The setup program and the portable archive in $(WIN_BUILD)/dist/.
+dist-win: build-win
+	bash scripts/dist-win.sh $(WIN_BUILD) $(VERSION)
 
 # The README's five-minute tour against a private copy of the stage.
 demo: build
@@ -70,12 +102,12 @@ test-tsan: bootstrap $(TSAN_BUILD)/build.ninja
 	cd $(TSAN_BUILD) && ZS_TEST_RUN='$(TEST_MARK)' TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1" \
 		ctest --output-on-failure -j $(JOBS) -L concurrency --timeout 600
 
-bench: bootstrap
+bench: bootstrap build-win
 	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DZS_WERROR=ON
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	rm -rf $(BENCH_BUILD)/stage
 	cmake --install $(BENCH_BUILD) --prefix $(CURDIR)/$(BENCH_BUILD)/stage >/dev/null
-	bash bench/run-all.sh $(BENCH_BUILD)
+	bash bench/run-all.sh $(BENCH_BUILD) $(WIN_BUILD)
 
 $(FUZZ_BUILD)/build.ninja: | bootstrap
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -92,4 +124,4 @@ fuzz-short: fuzz-build
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SHORT_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(WIN_BUILD)

@@ -1,6 +1,8 @@
 #pragma once
 // The desktop: top-level windows and numbered messages between processes,
 // with the semantics the two music programs expect (see README "Desktop").
+// On Windows these are the system's own windows and messages; the desktop
+// folder arguments then have no meaning.
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -37,12 +39,13 @@ public:
 
     void set(bool cancelled);
     bool cancelled() const;
-    int wait_fd() const { return fds_[0]; } // readable while set
+
+    class impl; // the system's wake-up object (a pipe, an event)
+    const impl& native() const { return *impl_; }
 
 private:
-    mutable std::mutex mutex_;
-    bool cancelled_ = false;
-    int fds_[2] = {-1, -1};
+    std::unique_ptr<impl> impl_;
+};
 };
 
 // Sends and waits for the window procedure's result; 0 when the window does
@@ -81,15 +84,5 @@ struct window_message {
     std::int64_t wparam = 0;
     std::int64_t lparam = 0;
 };
-
-// Registration of a window owned by this process (used by desktop_window):
-// takes a free handle, opens its listening socket and publishes it topmost.
-struct registered_window {
-    window_handle handle = 0; // 0: registration failed
-    int listen_fd = -1;
-};
-registered_window register_window(const std::string& desktop_folder, const std::string& class_name,
-                                  const std::string& title);
-void unregister_window(const std::string& desktop_folder, window_handle window);
 
 } // namespace zs::platform

@@ -1,8 +1,9 @@
 #include "platform/env.hpp"
 
+#include "platform/files.hpp"
+
 #include <charconv>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace zs::platform {
 
@@ -27,32 +28,27 @@ long long env_number(const char* name, long long fallback, long long low, long l
     return value;
 }
 
-std::string with_slash(std::string path) {
-    if (path.empty() || path.back() != '/') {
-        path += '/';
-    }
-    return path;
-}
-
 } // namespace
 
-std::string desktop_dir() {
-    if (const char* d = std::getenv("ZEBRIX_DESKTOP"); d != nullptr && *d != '\0') {
-        return with_slash(d);
-    }
-    if (const char* x = std::getenv("XDG_RUNTIME_DIR"); x != nullptr && *x != '\0') {
-        return with_slash(std::string(x) + "/zebrix-desktop");
-    }
-    return "/tmp/zebrix-desktop-" + std::to_string(::getuid()) + "/";
-}
-
 std::string user_config_dir() {
+    const auto with_separator = [](std::string path) {
+        if (path.back() != path_separator) {
+            path += path_separator;
+        }
+        return path;
+    };
+#ifdef _WIN32
+    if (const char* appdata = std::getenv("APPDATA"); appdata != nullptr && *appdata != '\0') {
+        return with_separator(appdata);
+    }
+#else
     if (const char* x = std::getenv("XDG_CONFIG_HOME"); x != nullptr && *x != '\0') {
-        return with_slash(x);
+        return with_separator(x);
     }
     if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        return with_slash(std::string(home) + "/.config");
+        return with_separator(std::string(home) + "/.config");
     }
+#endif
     return "";
 }
 

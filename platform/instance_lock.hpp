@@ -1,40 +1,53 @@
 #pragma once
-// The single-instance guard "ZebServerInstance": an exclusive lock on a file
-// in the desktop folder, held for the life of the process; and the same kind
-// of lock in the installation's helper folder, since two servers of one
-// installation on two desktops would empty each other's job folders.
+// The single-instance guard "ZebServerInstance", held for the life of the
+// process: an exclusive lock on a file in the desktop folder on Linux, the
+// named mutex of that name on Windows.
+#include <memory>
 #include <string>
+#include <system_error>
 
 namespace zs::platform {
 
-// An exclusive lock on one file, held until destruction.
+class instance_lock {
+public:
+    instance_lock();
+    ~instance_lock();
+    instance_lock(const instance_lock&) = delete;
+    instance_lock& operator=(const instance_lock&) = delete;
+
+    // False when another process holds it (error() is then empty) or the
+    // guard cannot be made (error() says why).
+    bool acquire(const std::string& desktop_folder);
+    bool held() const;
+    const std::error_code& error() const { return error_; }
+
+private:
+    class impl;
+    std::unique_ptr<impl> impl_;
+    std::error_code error_;
+};
+
+// An exclusive lock on one file, held until destruction: the helper folder's
+// guard, since two servers of one installation on two desktops would empty
+// each other's job folders.
 class file_lock {
 public:
     enum class result { acquired, held_elsewhere, cannot_create };
 
-    file_lock() = default;
+    file_lock();
     ~file_lock();
     file_lock(const file_lock&) = delete;
     file_lock& operator=(const file_lock&) = delete;
 
     result acquire(const std::string& path);
-    bool held() const { return fd_ >= 0; }
+    bool held() const;
 
 private:
-    int fd_ = -1;
+    class impl;
+    std::unique_ptr<impl> impl_;
 };
 
-class instance_lock {
-public:
-    // False when another process holds it or the lock file cannot be made.
-    bool acquire(const std::string& desktop_folder);
-    bool held() const { return lock_.held(); }
-
-private:
-    file_lock lock_;
-};
-
-// Creates the desktop folder with mode 0700 when missing.
+// Creates the desktop folder with mode 0700 when missing (nothing to do on Windows).
 bool ensure_desktop_folder(const std::string& desktop_folder);
 
 } // namespace zs::platform

@@ -3,6 +3,7 @@
 #include "client/discovery_client.hpp"
 #include "platform/files.hpp"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -149,12 +150,13 @@ bool end_desktop_processes(const std::string& desktop) {
     }
 }
 
-std::uint16_t free_tcp_port() {
-    return free_port(SOCK_STREAM);
+bool windows_stage() {
+    const char* stage = std::getenv("ZS_WINDOWS_STAGE");
+    return stage != nullptr && *stage != '\0';
 }
-std::uint16_t free_udp_port() {
-    return free_port(SOCK_DGRAM);
-}
+
+std::uint16_t free_tcp_port() { return free_port(SOCK_STREAM); }
+std::uint16_t free_udp_port() { return free_port(SOCK_DGRAM); }
 
 bool wait_for_instance_lock(const std::string& desktop, std::chrono::milliseconds limit) {
     const std::string path = desktop + "ZebServerInstance.lock";
@@ -221,21 +223,49 @@ int run_program(const std::vector<std::string>& argv, const std::vector<std::str
 staged_server::staged_server() : folder_("zs-stage") {
     // Benchmarks run against the stage of their own (release) build.
     const char* bench_stage = std::getenv("ZS_BENCH_STAGE");
-    copy_tree(bench_stage != nullptr && *bench_stage != '\0' ? std::string(bench_stage) + "/"
-                                                             : std::string(ZS_STAGE_DIR "/"),
+    const char* windows = std::getenv("ZS_WINDOWS_STAGE");
+    copy_tree(windows_stage()                                    ? std::string(windows) + "/"
+              : bench_stage != nullptr && *bench_stage != '\0' ? std::string(bench_stage) + "/"
+                                                                 : std::string(ZS_STAGE_DIR "/"),
               folder_.path());
     desktop_ = folder_.path() + "desktop/";
     platform::make_folders(desktop_);
     tcp_port_ = free_tcp_port();
     udp_port_ = free_udp_port();
-    platform::write_file(helper_dir() + "OrvantaPath.txt",
-                         "OrvantaPath=" + orvanta_dir() + "orvanta.exe\r\n");
+    std::string orvanta = orvanta_dir() + "orvanta.exe";
+    if (windows_stage()) {
+        std::replace(orvanta.begin(), orvanta.end(), '/', '\\');
+        orvanta = "Z:" + orvanta;
+    }
+    platform::write_file(helper_dir() + "OrvantaPath.txt", "OrvantaPath=" + orvanta + "\r\n");
+}
+
+bool staged_server::wait_for_main_window(std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    auto find = command(bin_dir() + "zebrix-desktop.exe");
+    find.insert(find.end(), {"find", "--class", "maindlg"});
+    while (std::chrono::steady_clock::now() < end && running()) {
+        std::string out;
+        std::string err;
+        if (run_program(find, environment(), out, err) == 0) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+std::vector<std::string> staged_server::command(const std::string& program) const {
+    if (!windows_stage()) {
+        return {program};
+    }
+    return {bin_dir() + "wine-run", program};
 }
 
 staged_server::~staged_server() {
     if (pid_ > 0) {
         stop(std::chrono::seconds(5));
-    } else {
+    } else if (!windows_stage()) {
         end_desktop_processes(desktop_);
     }
 }
@@ -255,7 +285,8 @@ std::vector<std::string> staged_server::environment() const {
 bool staged_server::start(const server_options& options) {
     extra_env_ = options.env;
     std::vector<std::string> argv = options.prefix;
-    argv.push_back(server_path());
+    const auto server = command(server_path());
+    argv.insert(argv.end(), server.begin(), server.end());
     argv.insert(argv.end(), options.args.begin(), options.args.end());
     pid_ = spawn(argv, environment(), root() + "server.out", root() + "server.err");
     if (pid_ <= 0) {
@@ -267,7 +298,11 @@ bool staged_server::start(const server_options& options) {
         return std::chrono::duration_cast<std::chrono::milliseconds>(
             end - std::chrono::steady_clock::now());
     };
-    if (!wait_for_instance_lock(desktop_, left())) {
+    // The Windows server's guard is a named mutex: its window, made once the
+    // guard is held, tells it is up.
+    const bool up = windows_stage() ? wait_for_main_window(left())
+                                    : wait_for_instance_lock(desktop_, left());
+    if (!up) {
         return false;
     }
     if (!options.wait_for_port) {
@@ -295,10 +330,20 @@ bool staged_server::running() {
 
 int staged_server::stop(std::chrono::milliseconds limit) {
     if (pid_ <= 0) {
-        end_desktop_processes(desktop_);
+        if (!windows_stage()) {
+            end_desktop_processes(desktop_);
+        }
         return -1;
     }
-    ::kill(pid_, SIGTERM);
+    if (windows_stage()) {
+        // taskkill without /F: WM_CLOSE to the server's window, the normal shutdown.
+        std::string out;
+        std::string err;
+        run_program({bin_dir() + "wine-run", "taskkill", "/IM", "ZebrixServer.exe"}, environment(),
+                    out, err, limit);
+    } else {
+        ::kill(pid_, SIGTERM);
+    }
     int status = 0;
     int code = -1;
     if (!wait_child(pid_, limit, status)) {
@@ -308,13 +353,18 @@ int staged_server::stop(std::chrono::milliseconds limit) {
         code = WEXITSTATUS(status);
     }
     pid_ = -1;
-    end_desktop_processes(desktop_);
+    // Under Wine the prefix is the desktop; its wineserver ends its programs.
+    if (!windows_stage()) {
+        end_desktop_processes(desktop_);
+    }
     return code;
 }
 
 int staged_server::run_again(std::string& err, std::chrono::milliseconds limit) {
     std::string out;
-    return run_program({server_path(), "--headless"}, environment(), out, err, limit);
+    auto argv = command(server_path());
+    argv.push_back("--headless");
+    return run_program(argv, environment(), out, err, limit);
 }
 
 std::string staged_server::stderr_text() const {

@@ -1,16 +1,18 @@
 #include "platform/desktop.hpp"
 
-#include "platform/desktop_socket.hpp"
 #include "platform/env.hpp"
 #include "platform/instance_lock.hpp"
+#include "platform/posix/desktop_socket.hpp"
 #include "platform/process.hpp"
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <random>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -185,7 +187,24 @@ deadline after(std::chrono::milliseconds timeout) {
     return std::chrono::steady_clock::now() + timeout;
 }
 
+std::string with_slash(std::string path) {
+    if (path.empty() || path.back() != '/') {
+        path += '/';
+    }
+    return path;
+}
+
 } // namespace
+
+std::string desktop_dir() {
+    if (const char* d = std::getenv("ZEBRIX_DESKTOP"); d != nullptr && *d != '\0') {
+        return with_slash(d);
+    }
+    if (const char* x = std::getenv("XDG_RUNTIME_DIR"); x != nullptr && *x != '\0') {
+        return with_slash(std::string(x) + "/zebrix-desktop");
+    }
+    return "/tmp/zebrix-desktop-" + std::to_string(::getuid()) + "/";
+}
 
 std::vector<window_info> enumerate_windows() {
     return enumerate_windows(desktop_dir());
@@ -201,32 +220,44 @@ std::vector<window_info> enumerate_windows(const std::string& desktop_folder) {
     return out;
 }
 
-send_cancel::send_cancel() {
-    if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) {
-        fds_[0] = fds_[1] = -1;
+// One byte in the pipe while set wakes every wait on it, now and later.
+class send_cancel::impl {
+public:
+    impl() {
+        if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+            fds[0] = fds[1] = -1;
+        }
     }
-}
+    ~impl() {
+        close_fd(fds[0]);
+        close_fd(fds[1]);
+    }
+    int wait_fd() const { return fds[0]; } // readable while set
 
-send_cancel::~send_cancel() {
-    close_fd(fds_[0]);
-    close_fd(fds_[1]);
-}
+    mutable std::mutex mutex;
+    bool cancelled = false;
+    int fds[2] = {-1, -1};
+};
+
+send_cancel::send_cancel() : impl_(std::make_unique<impl>()) {}
+
+send_cancel::~send_cancel() = default;
 
 void send_cancel::set(bool cancelled) {
-    std::lock_guard lock(mutex_);
-    if (cancelled == cancelled_) {
+    std::lock_guard lock(impl_->mutex);
+    if (cancelled == impl_->cancelled) {
         return;
     }
-    cancelled_ = cancelled;
-    // One byte in the pipe while set wakes every wait on it, now and later.
+    impl_->cancelled = cancelled;
     unsigned char byte = 0;
-    const ssize_t n = cancelled ? ::write(fds_[1], &byte, 1) : ::read(fds_[0], &byte, 1);
+    const ssize_t n =
+        cancelled ? ::write(impl_->fds[1], &byte, 1) : ::read(impl_->fds[0], &byte, 1);
     (void)n;
 }
 
 bool send_cancel::cancelled() const {
-    std::lock_guard lock(mutex_);
-    return cancelled_;
+    std::lock_guard lock(impl_->mutex);
+    return impl_->cancelled;
 }
 
 std::optional<std::int64_t> try_send_message(const std::string& desktop_folder,
@@ -235,7 +266,7 @@ std::optional<std::int64_t> try_send_message(const std::string& desktop_folder,
                                              std::chrono::milliseconds timeout,
                                              const send_cancel* cancel) {
     const deadline until = after(timeout);
-    const int cancel_fd = cancel != nullptr ? cancel->wait_fd() : -1;
+    const int cancel_fd = cancel != nullptr ? cancel->native().wait_fd() : -1;
     if (cancel != nullptr && cancel->cancelled()) {
         return std::nullopt;
     }
@@ -281,7 +312,7 @@ bool post_message(window_handle window, std::uint32_t message, std::int64_t wpar
 bool post_message(const std::string& desktop_folder, window_handle window, std::uint32_t message,
                   std::int64_t wparam, std::int64_t lparam, const send_cancel* cancel) {
     const deadline until = after(send_timeout());
-    const int cancel_fd = cancel != nullptr ? cancel->wait_fd() : -1;
+    const int cancel_fd = cancel != nullptr ? cancel->native().wait_fd() : -1;
     if (cancel != nullptr && cancel->cancelled()) {
         return false;
     }
@@ -296,22 +327,27 @@ bool post_message(const std::string& desktop_folder, window_handle window, std::
 registered_window register_window(const std::string& desktop_folder, const std::string& class_name,
                                   const std::string& title) {
     registered_window r;
+    const auto failed = [&r](int error) {
+        r.error = std::error_code(error != 0 ? error : EIO, std::system_category());
+        return std::move(r);
+    };
     if (!ensure_desktop_folder(desktop_folder)) {
-        return r;
+        return failed(errno);
     }
     window_handle h = 0;
     const int reserved = reserve_handle(desktop_folder, h);
     if (reserved < 0) {
-        return r;
+        return failed(errno);
     }
     // The pid goes in at once, so a crash before publication leaves a stale entry.
     const std::string pid_line = "pid=" + std::to_string(::getpid()) + "\n";
     const bool ok = write_fd(reserved, pid_line);
     ::close(reserved);
-    const int fd = ok ? listen_on(window_socket(desktop_folder, h)) : -1;
-    if (fd < 0) {
+    unique_fd fd(ok ? listen_on(window_socket(desktop_folder, h)) : -1);
+    if (fd.get() < 0) {
+        const int error = errno;
         remove_entry(desktop_folder, h);
-        return r;
+        return failed(error);
     }
     long long z = 0;
     for (const auto& e : scan(desktop_folder)) {
@@ -327,13 +363,13 @@ registered_window register_window(const std::string& desktop_folder, const std::
         ::close(t);
     }
     if (!written || ::rename(temp.c_str(), window_file(desktop_folder, h).c_str()) != 0) {
+        const int error = errno;
         ::unlink(temp.c_str());
-        ::close(fd);
         remove_entry(desktop_folder, h);
-        return r;
+        return failed(error);
     }
     r.handle = h;
-    r.listen_fd = fd;
+    r.listen_fd = std::move(fd);
     return r;
 }
 
