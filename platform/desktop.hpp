@@ -46,7 +46,6 @@ public:
 private:
     std::unique_ptr<impl> impl_;
 };
-};
 
 // Sends and waits for the window procedure's result; 0 when the window does
 // not exist, does not answer, or the time-out (ZEBRIX_SEND_TIMEOUT_MS) passes.
