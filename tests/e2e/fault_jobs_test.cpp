@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <thread>
@@ -134,7 +135,11 @@ TEST_F(JobFault, RendererKilledMidJobEndsTheJobWithinTenSecondsAndServesTheNext)
     const auto killed = std::chrono::steady_clock::now();
     // Nobody reports the end: the worker notices the renderer has gone.
     ASSERT_TRUE(wait_done(port, job.id, 10s)) << "the job still renders 10 s after the kill";
-    EXPECT_LT(std::chrono::steady_clock::now() - killed, 10s);
+    const auto ended = std::chrono::steady_clock::now() - killed;
+    std::printf("job ended %lld ms after its renderer was killed\n",
+                static_cast<long long>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(ended).count()));
+    EXPECT_LT(ended, 10s);
     const auto fetched = job_call(port, 1, job.id, "");
     EXPECT_EQ(fetched.status, -1);
     EXPECT_EQ(fetched.body, "Error occurred on server");
