@@ -1,8 +1,11 @@
 #include "tests/support/staged_server.hpp"
 
 #include "client/discovery_client.hpp"
+#include "platform/desktop.hpp"
 #include "platform/files.hpp"
+#include "platform/process.hpp"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -102,6 +105,20 @@ std::string slurp(const std::string& path) {
     return text;
 }
 
+// Whether the process was started with this desktop in its environment.
+bool runs_on_desktop(int pid, const std::string& desktop) {
+    const std::string env = slurp("/proc/" + std::to_string(pid) + "/environ");
+    const std::string entry = "ZEBRIX_DESKTOP=" + desktop;
+    for (std::size_t pos = 0; pos < env.size();) {
+        const std::size_t end = std::min(env.find('\0', pos), env.size());
+        if (env.compare(pos, end - pos, entry) == 0) {
+            return true;
+        }
+        pos = end + 1;
+    }
+    return false;
+}
+
 } // namespace
 
 std::uint16_t free_tcp_port() {
@@ -190,6 +207,15 @@ staged_server::staged_server() : folder_("zs-stage") {
 staged_server::~staged_server() {
     if (pid_ > 0) {
         stop(std::chrono::seconds(5));
+    }
+    // The programs outlive the server by design; on this private desktop
+    // nothing else runs, so they end with the test instead of piling up.
+    for (const auto& w : platform::enumerate_windows(desktop_)) {
+        // A stale entry's pid may belong to another process by now.
+        if (w.pid > 0 && runs_on_desktop(w.pid, desktop_)) {
+            platform::terminate_process(static_cast<platform::process_id>(w.pid),
+                                        std::chrono::seconds(5));
+        }
     }
 }
 

@@ -30,8 +30,8 @@ struct server_options {
 
 class staged_server {
 public:
-    staged_server(); // copies the stage; start() runs it
-    ~staged_server();
+    staged_server();  // copies the stage; start() runs it
+    ~staged_server(); // stops the server and ends the programs of its desktop
     staged_server(const staged_server&) = delete;
     staged_server& operator=(const staged_server&) = delete;
 
