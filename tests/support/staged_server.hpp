@@ -12,6 +12,8 @@
 
 namespace zs::test {
 
+// A free port, below the ephemeral range and reserved for this test process
+// (and away from every other one) until it ends.
 std::uint16_t free_tcp_port();
 std::uint16_t free_udp_port();
 
