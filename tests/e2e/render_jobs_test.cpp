@@ -325,3 +325,25 @@ TEST_F(render_password, OnlyTheLowerCasePasswordIsAccepted) {
     EXPECT_EQ(r.password, 1);
     EXPECT_EQ(r.status(), 1);
 }
+
+// A password that fills the 64-byte field (no terminating zero) and holds the
+// characters on either side of the capitals; stored, it is lowered.
+const std::string full_password = "Z@[" + std::string(58, 'Q') + "`{z";
+
+class render_full_password : public render_jobs {
+    void prepare() override {
+        platform::write_file(server.helper_dir() + "config.txt",
+                             "ServerPassword=" + full_password + "\r\n");
+    }
+};
+
+TEST_F(render_full_password, AllSixtyFourBytesCount) {
+    const std::string lowered = "z@[" + std::string(58, 'q') + "`{z";
+    ASSERT_EQ(full_password.size(), 64u);
+    job_reply r = request(port, 0, 0, "Output=song", lowered);
+    EXPECT_EQ(r.password, 1);
+    EXPECT_EQ(r.status(), 1);
+    EXPECT_EQ(request(port, 2, 0, "", full_password).password, 0);
+    EXPECT_EQ(request(port, 2, 0, "", lowered.substr(0, 63)).password, 0);
+    EXPECT_EQ(request(port, 2, 0, "", "z@[" + std::string(58, 'q') + "`{Z").password, 0);
+}

@@ -54,15 +54,18 @@ TEST_F(process_test, StartWaitsForTheWindowThenFindAndTerminate) {
 }
 
 TEST_F(process_test, ProgramsOfAnotherDesktopAreNotFound) {
-    const auto pid = start(program());
+    // A name no other program has: a server someone runs on the default
+    // desktop of this machine has a zebw.exe there.
+    const std::string name = "zebw-" + std::to_string(::getpid()) + ".exe";
+    const auto pid = start(program(name));
     ASSERT_NE(pid, 0u);
     temp_folder other("zs-other");
     ::setenv("ZEBRIX_DESKTOP", other.path().c_str(), 1);
-    EXPECT_EQ(platform::find_process("zebw.exe", name_match::exact), 0u);
+    EXPECT_EQ(platform::find_process(name, name_match::exact), 0u);
     ::unsetenv("ZEBRIX_DESKTOP"); // the default desktop: it named one, so not there either
-    EXPECT_EQ(platform::find_process("zebw.exe", name_match::exact), 0u);
+    EXPECT_EQ(platform::find_process(name, name_match::exact), 0u);
     ::setenv("ZEBRIX_DESKTOP", desktop_.path().c_str(), 1);
-    EXPECT_EQ(platform::find_process("zebw.exe", name_match::exact), pid);
+    EXPECT_EQ(platform::find_process(name, name_match::exact), pid);
 }
 
 TEST_F(process_test, NoZombieAfterAStartedProgramExits) {

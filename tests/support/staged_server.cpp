@@ -1,7 +1,9 @@
 #include "tests/support/staged_server.hpp"
 
 #include "client/discovery_client.hpp"
+#include "platform/desktop.hpp"
 #include "platform/files.hpp"
+#include "platform/process.hpp"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -9,10 +11,13 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <mutex>
 #include <netinet/in.h>
+#include <random>
 #include <stdexcept>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -23,17 +28,51 @@ namespace zs::test {
 
 namespace {
 
-std::uint16_t free_port(int type) {
-    int fd = ::socket(AF_INET, type, 0);
+// Whether nothing holds the port for this socket type on any address.
+bool port_is_free(int type, std::uint16_t port) {
+    const int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    addr.sin_port = htons(port);
+    const bool free = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
     ::close(fd);
-    return ntohs(addr.sin_port);
+    return free;
+}
+
+// A port for one test process. The kernel hands out a port it just gave
+// someone else after a handful of binds, and any client connection may take
+// an ephemeral port before the server binds it; two servers on one port make
+// a test talk to the wrong server. So ports come from below the ephemeral
+// range, and a lock file held until the process ends keeps every other test
+// process (of any worktree) off the same port.
+std::uint16_t reserve_port(int type) {
+    static std::mutex mutex;
+    static std::vector<int> held; // lock descriptors, released at exit
+    const std::string folder = "/tmp/zs-test-ports/";
+    if (::mkdir(folder.c_str(), 0777) == 0) {
+        ::chmod(folder.c_str(), 01777); // shared by every user's tests
+    }
+    std::mt19937 random(std::random_device{}());
+    std::uniform_int_distribution<int> pick(20000, 31999);
+    std::lock_guard lock(mutex);
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const auto port = static_cast<std::uint16_t>(pick(random));
+        const std::string path = folder + std::to_string(port);
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            continue;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && port_is_free(type, port)) {
+            held.push_back(fd);
+            return port;
+        }
+        ::close(fd);
+    }
+    throw std::runtime_error("no free port to reserve");
 }
 
 void copy_tree(const std::string& from, const std::string& to) {
@@ -150,13 +189,18 @@ bool end_desktop_processes(const std::string& desktop) {
     }
 }
 
+std::uint16_t free_tcp_port() {
+    return reserve_port(SOCK_STREAM);
+}
+std::uint16_t free_udp_port() {
+    return reserve_port(SOCK_DGRAM);
+}
+
 bool windows_stage() {
     const char* stage = std::getenv("ZS_WINDOWS_STAGE");
     return stage != nullptr && *stage != '\0';
 }
 
-std::uint16_t free_tcp_port() { return free_port(SOCK_STREAM); }
-std::uint16_t free_udp_port() { return free_port(SOCK_DGRAM); }
 
 bool wait_for_instance_lock(const std::string& desktop, std::chrono::milliseconds limit) {
     const std::string path = desktop + "ZebServerInstance.lock";

@@ -18,6 +18,8 @@ namespace zs::test {
 // True when the tests run against the Windows stage under Wine.
 bool windows_stage();
 
+// A free port, below the ephemeral range and reserved for this test process
+// (and away from every other one) until it ends.
 std::uint16_t free_tcp_port();
 std::uint16_t free_udp_port();
 
@@ -36,8 +38,8 @@ struct server_options {
 
 class staged_server {
 public:
-    staged_server(); // copies the stage; start() runs it
-    ~staged_server();
+    staged_server();  // copies the stage; start() runs it
+    ~staged_server(); // stops the server and ends the programs of its desktop
     staged_server(const staged_server&) = delete;
     staged_server& operator=(const staged_server&) = delete;
 
