@@ -1,0 +1,48 @@
+#pragma once
+// The Windows desktop shell: the skinned main window with its tray icon,
+// About and Options, and the message loop of the main thread. The entry
+// hands it the notification procedure of the server's main window; the
+// window it makes is the one the programs notify.
+#include "core/shell_interface.hpp"
+#include "platform/desktop.hpp"
+#include "shell/win32/server_window.hpp"
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+namespace zs::core {
+class config_store;
+}
+
+namespace zs::shell::win32 {
+
+class win32_shell final : public core::shell_interface {
+public:
+    win32_shell(core::config_store& config, notification_procedure notify);
+    ~win32_shell() override;
+
+    void create(std::function<int(int)> hook) override;
+    void set_ip_text(const std::string& text) override;
+    void refresh_running_state() override;
+    void show_message(const std::u16string& text, core::message_icon icon) override;
+    void close() override;
+    int run() override;
+    void post(std::function<void()> work) override;
+
+    // The programs' notification target (0 until create()).
+    platform::window_handle handle() const;
+    server_window& window() { return *window_; }
+
+private:
+    void run_posted();
+
+    std::unique_ptr<server_window> window_;
+    std::mutex mutex_;
+    std::deque<std::function<void()>> posted_;
+    HWND target_ = nullptr; // where post() wakes the loop; guarded by mutex_
+    bool closed_ = false;
+};
+
+} // namespace zs::shell::win32
