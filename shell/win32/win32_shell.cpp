@@ -1,7 +1,9 @@
 #include "shell/win32/win32_shell.hpp"
 
 #include "core/strings.hpp"
+#include "platform/codepage.hpp"
 
+#include <cstdio>
 #include <string>
 
 namespace zs::shell::win32 {
@@ -10,10 +12,17 @@ namespace {
 std::wstring widen_ascii(const std::string& text) {
     return std::wstring(text.begin(), text.end());
 }
+
+bool has_standard_error() {
+    const HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
+    return err != nullptr && err != INVALID_HANDLE_VALUE && ::GetFileType(err) != FILE_TYPE_UNKNOWN;
+}
 } // namespace
 
-win32_shell::win32_shell(core::config_store& config, notification_procedure notify)
-    : window_(std::make_unique<server_window>(::GetModuleHandleW(nullptr), config,
+win32_shell::win32_shell(core::config_store& config, notification_procedure notify,
+                         win32_shell_settings settings)
+    : settings_(settings),
+      window_(std::make_unique<server_window>(::GetModuleHandleW(nullptr), config,
                                               std::move(notify), [this] { run_posted(); })) {}
 
 win32_shell::~win32_shell() {
@@ -44,6 +53,12 @@ void win32_shell::refresh_running_state() {
 }
 
 void win32_shell::show_message(const std::u16string& text, core::message_icon icon) {
+    if (!settings_.always_message_box && has_standard_error()) {
+        const std::string line = platform::utf16_to_utf8(text) + "\n";
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fflush(stderr);
+        return;
+    }
     const UINT kind = icon == core::message_icon::error     ? MB_ICONERROR
                       : icon == core::message_icon::warning ? MB_ICONWARNING
                                                             : MB_ICONINFORMATION;

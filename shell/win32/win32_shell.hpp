@@ -18,9 +18,17 @@ class config_store;
 
 namespace zs::shell::win32 {
 
+struct win32_shell_settings {
+    // False: a process with a standard error (started from a console or by
+    // a test) gets message texts there, as a box would wait for a click;
+    // one started from the desktop gets the box.
+    bool always_message_box = false;
+};
+
 class win32_shell final : public core::shell_interface {
 public:
-    win32_shell(core::config_store& config, notification_procedure notify);
+    win32_shell(core::config_store& config, notification_procedure notify,
+                win32_shell_settings settings = {});
     ~win32_shell() override;
 
     void create(std::function<int(int)> hook) override;
@@ -38,6 +46,7 @@ public:
 private:
     void run_posted();
 
+    win32_shell_settings settings_;
     std::unique_ptr<server_window> window_;
     std::mutex mutex_;
     std::deque<std::function<void()>> posted_;

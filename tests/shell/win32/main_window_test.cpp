@@ -119,6 +119,13 @@ TEST(Win32MainWindow, FailedStartLeavesStartAndSaysSo) {
     EXPECT_EQ(rig.shell.window().start_stop_label(), L"Start");
 }
 
+TEST(Win32MainWindow, WithAStandardErrorMessagesGoThereInsteadOfWaitingForAClick) {
+    core::config_store config;
+    win32_shell shell(config, {}); // this test program has a standard error
+    shell.show_message(u"Zebrix Server is already running", core::message_icon::warning);
+    EXPECT_EQ(::FindWindowW(L"#32770", L"Zebrix Server"), nullptr);
+}
+
 TEST(Win32MainWindow, AboutShowsTheVersionLine) {
     shell_rig rig;
     auto about = when_window(L"#32770", L"About ZebrixServer", [](HWND w) {

@@ -58,8 +58,8 @@ bool with_display();
 std::future<std::wstring> when_window(const wchar_t* class_name, const wchar_t* title,
                                       std::function<std::wstring(HWND)> look);
 
-// Screen pixels of a window's rectangle into screenshots/<name>.bmp when
-// ZEBRIX_SCREENSHOT_DIR is set and there is a display.
+// Screen pixels of a window's rectangle into <name>.png in the folder
+// ZEBRIX_SCREENSHOT_DIR when it is set and there is a display.
 void screenshot(HWND window, const std::string& name);
 
 std::string read_bytes(const std::string& path);
