@@ -13,7 +13,7 @@
 namespace zs::shell::win32::test {
 namespace {
 
-std::wstring menu_labels(HWND menu_window) {
+std::wstring menu_labels(HWND menu_window, const std::string& shot) {
     auto menu = reinterpret_cast<HMENU>(::SendMessageW(menu_window, MN_GETHMENU, 0, 0));
     std::wstring labels;
     for (int i = 0; menu != nullptr && i < ::GetMenuItemCount(menu); ++i) {
@@ -21,7 +21,9 @@ std::wstring menu_labels(HWND menu_window) {
         ::GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
         labels += std::wstring(labels.empty() ? L"" : L",") + text;
     }
-    screenshot(menu_window, "tray-menu");
+    if (!shot.empty()) {
+        screenshot(menu_window, shot);
+    }
     ::PostMessageW(menu_window, WM_KEYDOWN, VK_ESCAPE, 0);
     for (int i = 0; i < 100 && ::IsWindowVisible(menu_window); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -33,8 +35,8 @@ std::wstring menu_labels(HWND menu_window) {
 }
 
 // Right click on the tray icon: the pop-up's labels as "a,b,c,d".
-std::wstring tray_menu(shell_rig& rig) {
-    auto labels = when_window(L"#32768", nullptr, menu_labels);
+std::wstring tray_menu(shell_rig& rig, const std::string& shot = {}) {
+    auto labels = when_window(L"#32768", nullptr, [shot](HWND w) { return menu_labels(w, shot); });
     ::SendMessageW(rig.main(), tray_callback_message, 1, WM_RBUTTONDOWN);
     rig.pump_until(
         [&] { return labels.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
@@ -67,7 +69,7 @@ TEST(Win32MainWindow, StartStopAndTheTrayMenuRelabel) {
     rig.command(ID_START_STOP);
     EXPECT_FALSE(rig.service.on);
     EXPECT_EQ(rig.shell.window().start_stop_label(), L"Start");
-    EXPECT_EQ(tray_menu(rig), L"Start,Show,About,Exit");
+    EXPECT_EQ(tray_menu(rig, "tray-menu"), L"Start,Show,About,Exit");
 
     rig.command(ID_TRAY_START_STOP);
     EXPECT_TRUE(rig.service.on);
