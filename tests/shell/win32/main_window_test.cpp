@@ -103,6 +103,22 @@ TEST(Win32MainWindow, MinimizeAndTheHideButtonHideToTheTray) {
     EXPECT_FALSE(::IsWindowVisible(rig.main()));
 }
 
+TEST(Win32MainWindow, TaskbarCreatedAddsTheIconAgain) {
+    shell_rig rig;
+    const UINT taskbar_created = ::RegisterWindowMessageW(L"TaskbarCreated");
+    NOTIFYICONDATAW icon{};
+    icon.cbSize = sizeof icon;
+    icon.hWnd = rig.main();
+    icon.uID = 1;
+    if (with_display()) {
+        ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &icon)); // as a restarted taskbar has lost it
+        EXPECT_FALSE(::Shell_NotifyIconW(NIM_MODIFY, &icon));
+    }
+    ::SendMessageW(rig.main(), taskbar_created, 0, 0);
+    EXPECT_EQ(rig.shell.window().tray_shown(), with_display());
+    EXPECT_EQ(::Shell_NotifyIconW(NIM_MODIFY, &icon) != FALSE, with_display());
+}
+
 TEST(Win32MainWindow, FailedStartLeavesStartAndSaysSo) {
     shell_rig rig;
     rig.command(ID_START_STOP); // stop
