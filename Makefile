@@ -3,6 +3,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 BENCH_BUILD ?= build-bench
+WIN_BUILD  ?= build-win
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
@@ -10,7 +11,8 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_SHORT_SECONDS ?= 10
 
-.PHONY: all build stage run test test-unit test-asan test-tsan bench fuzz fuzz-short fuzz-build demo clean bootstrap
+.PHONY: all build stage run test test-unit test-asan test-tsan bench fuzz fuzz-short fuzz-build demo clean bootstrap \
+	build-win run-win test-win
 
 all: build
 
@@ -30,11 +32,35 @@ run: build
 	@bash scripts/prepare-run.sh $(BUILD)/stage
 	exec $(BUILD)/stage/Zebrix/ZebHelper/ZebrixServer
 
-# The full run: sanitizer builds, short fuzzing, the demo tour, then every
-# test of the main build (its summary is the last line).
-test: build test-asan test-tsan fuzz-short
+# The full run: sanitizer builds, short fuzzing, the Windows build under
+# Wine, the demo tour, then every test of the main build (its summary is the
+# last line).
+test: build test-asan test-tsan fuzz-short test-win
 	bash scripts/demo.sh $(BUILD)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+# The Windows build: cross-built with mingw-w64, staged like the Linux one
+# with programs named .exe and bin/wine-run beside them.
+$(WIN_BUILD)/build.ninja: | bootstrap
+	cmake -S . -B $(WIN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZS_WERROR=ON \
+		-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchain-mingw64.cmake
+
+build-win: bootstrap $(WIN_BUILD)/build.ninja
+	cmake --build $(WIN_BUILD) -j $(JOBS)
+	rm -rf $(WIN_BUILD)/stage
+	cmake --install $(WIN_BUILD) --prefix $(CURDIR)/$(WIN_BUILD)/stage >/dev/null
+	@echo "stage: $(WIN_BUILD)/stage"
+
+# The staged Windows server under Wine, with the stage's own orvanta.exe.
+run-win: build-win
+	@bash scripts/prepare-run.sh $(WIN_BUILD)/stage
+	exec $(WIN_BUILD)/stage/bin/wine-run $(WIN_BUILD)/stage/Zebrix/ZebHelper/ZebrixServer.exe
+
+# The Windows unit tests under Wine (a prefix of the build tree's own), then
+# the end-to-end tests of the Linux build against the Windows stage.
+test-win: build build-win
+	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+	bash scripts/test-win-e2e.sh $(BUILD) $(WIN_BUILD)
 
 # The README's five-minute tour against a private copy of the stage.
 demo: build
@@ -66,12 +92,12 @@ test-tsan: bootstrap $(TSAN_BUILD)/build.ninja
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1" \
 		ctest --output-on-failure -j $(JOBS) -L concurrency --timeout 600
 
-bench: bootstrap
+bench: bootstrap build-win
 	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DZS_WERROR=ON
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	rm -rf $(BENCH_BUILD)/stage
 	cmake --install $(BENCH_BUILD) --prefix $(CURDIR)/$(BENCH_BUILD)/stage >/dev/null
-	bash bench/run-all.sh $(BENCH_BUILD)
+	bash bench/run-all.sh $(BENCH_BUILD) $(WIN_BUILD)
 
 $(FUZZ_BUILD)/build.ninja: | bootstrap
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -88,4 +114,4 @@ fuzz-short: fuzz-build
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SHORT_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(WIN_BUILD)

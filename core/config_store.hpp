@@ -13,7 +13,11 @@ namespace zs::core {
 inline constexpr const char* default_password = "kxvwq";
 inline constexpr const char* default_server_name = "Zebrix Server";
 inline constexpr const char* default_language = "default";
+#ifdef _WIN32
+inline constexpr const char* default_orvanta_path = "D:\\Orvanta\\orvanta.exe";
+#else
 inline constexpr const char* default_orvanta_path = "/opt/Orvanta/orvanta.exe";
+#endif
 inline constexpr std::int32_t default_idle_minutes = 30;
 inline constexpr std::size_t max_password_bytes = 64;
 

@@ -1,7 +1,7 @@
 #include "core/headless_shell.hpp"
 
-#include "platform/codepage.hpp"
 #include "platform/trace.hpp"
+#include "platform/user_message.hpp"
 
 #include <boost/asio/post.hpp>
 #include <csignal>
@@ -10,17 +10,23 @@
 namespace zs::core {
 
 headless_shell::headless_shell()
-    : work_(boost::asio::make_work_guard(io_)), signals_(io_, SIGINT, SIGTERM, SIGUSR1) {}
+    : work_(boost::asio::make_work_guard(io_)), signals_(io_, SIGINT, SIGTERM) {
+#ifdef SIGUSR1
+    signals_.add(SIGUSR1); // Windows has no such signal; its window closes the server there
+#endif
+}
 
 void headless_shell::create(std::function<int(int)> hook) {
     hook_ = std::move(hook);
     signals_.async_wait([this](const boost::system::error_code& ec, int n) { handle_signal(ec, n); });
 }
 
-void headless_shell::handle_signal(const boost::system::error_code& ec, int signal_number) {
+void headless_shell::handle_signal(const boost::system::error_code& ec,
+                                   [[maybe_unused]] int signal_number) {
     if (ec) {
         return;
     }
+#ifdef SIGUSR1
     if (signal_number == SIGUSR1) {
         const int running = hook_ ? hook_(0) : 0;
         std::fprintf(stderr, "Zebrix Server: service %s\n", running == 1 ? "started" : "stopped");
@@ -29,6 +35,7 @@ void headless_shell::handle_signal(const boost::system::error_code& ec, int sign
             [this](const boost::system::error_code& e, int n) { handle_signal(e, n); });
         return;
     }
+#endif
     close();
 }
 
@@ -43,10 +50,11 @@ void headless_shell::refresh_running_state() {
     }
 }
 
-void headless_shell::show_message(const std::u16string& text, message_icon) {
-    const std::string line = platform::utf16_to_utf8(text) + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
+void headless_shell::show_message(const std::u16string& text, message_icon icon) {
+    const auto kind = icon == message_icon::error     ? platform::message_kind::error
+                      : icon == message_icon::warning ? platform::message_kind::warning
+                                                      : platform::message_kind::information;
+    platform::tell_user(text, kind);
 }
 
 void headless_shell::close() {

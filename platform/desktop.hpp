@@ -1,6 +1,8 @@
 #pragma once
 // The desktop: top-level windows and numbered messages between processes,
 // with the semantics the two music programs expect (see README "Desktop").
+// On Windows these are the system's own windows and messages; the desktop
+// folder arguments then have no meaning.
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -55,15 +57,5 @@ struct window_message {
     std::int64_t wparam = 0;
     std::int64_t lparam = 0;
 };
-
-// Registration of a window owned by this process (used by desktop_window):
-// takes a free handle, opens its listening socket and publishes it topmost.
-struct registered_window {
-    window_handle handle = 0; // 0: registration failed
-    int listen_fd = -1;
-};
-registered_window register_window(const std::string& desktop_folder, const std::string& class_name,
-                                  const std::string& title);
-void unregister_window(const std::string& desktop_folder, window_handle window);
 
 } // namespace zs::platform

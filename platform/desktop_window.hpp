@@ -1,8 +1,9 @@
 #pragma once
-// A top-level window of this process on the desktop. A listener thread
-// accepts messages; the window procedure runs for each one, one at a time in
-// arrival order, on the owner's thread (through the dispatcher), and a sent
-// message is answered with its result after the procedure returned.
+// A top-level window of this process on the desktop. The window's own thread
+// receives messages (a socket listener on Linux, a message loop on Windows);
+// the window procedure runs for each one, one at a time in arrival order, on
+// the owner's thread (through the dispatcher), and a sent message is answered
+// with its result after the procedure returned.
 #include "platform/desktop.hpp"
 #include "platform/env.hpp"
 
@@ -14,7 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
+#include <system_error>
 
 namespace zs::platform {
 
@@ -39,23 +40,17 @@ public:
 
     bool valid() const { return handle_ != 0; }
     window_handle handle() const { return handle_; }
+    // Why the window could not be made (the system's error) when not valid.
+    const std::error_code& error() const { return error_; }
 
     // How long the listener waits for a connected sender's frame.
     static constexpr std::chrono::milliseconds frame_wait{2000};
 
 private:
-    struct shared_state;
-    void start(const std::string& class_name, const std::string& title);
-    void listen_loop();
-    void handle_connection(int fd);
-
-    std::string folder_;
-    std::shared_ptr<shared_state> state_;
-    dispatcher dispatch_; // empty in answer-at-once mode
+    class impl; // the system's side: socket and listener, or window and its thread
+    std::unique_ptr<impl> impl_;
     window_handle handle_ = 0;
-    int listen_fd_ = -1;
-    int wake_[2] = {-1, -1};
-    std::thread listener_;
+    std::error_code error_;
 };
 
 // A plain owner-thread loop for programs without an event loop of their own.

@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace zs::platform {
 
@@ -27,24 +26,7 @@ long long env_number(const char* name, long long fallback, long long low, long l
     return value;
 }
 
-std::string with_slash(std::string path) {
-    if (path.empty() || path.back() != '/') {
-        path += '/';
-    }
-    return path;
-}
-
 } // namespace
-
-std::string desktop_dir() {
-    if (const char* d = std::getenv("ZEBRIX_DESKTOP"); d != nullptr && *d != '\0') {
-        return with_slash(d);
-    }
-    if (const char* x = std::getenv("XDG_RUNTIME_DIR"); x != nullptr && *x != '\0') {
-        return with_slash(std::string(x) + "/zebrix-desktop");
-    }
-    return "/tmp/zebrix-desktop-" + std::to_string(::getuid()) + "/";
-}
 
 std::uint16_t tcp_port() {
     return static_cast<std::uint16_t>(env_number("ZEBRIX_TCP_PORT", 6789, 1, 65535));

@@ -7,12 +7,13 @@
 namespace zs::platform {
 
 // The desktop folder: $ZEBRIX_DESKTOP, else $XDG_RUNTIME_DIR/zebrix-desktop,
-// else /tmp/zebrix-desktop-<uid>; always ends in "/".
+// else /tmp/zebrix-desktop-<uid>; always ends in "/". Empty on Windows, where
+// the session is the desktop.
 std::string desktop_dir();
 
 std::uint16_t tcp_port();                  // ZEBRIX_TCP_PORT, default 6789
 std::uint16_t udp_port();                  // ZEBRIX_UDP_PORT, default 6790
-std::string codepage();                    // ZEBRIX_CODEPAGE, default WINDOWS-1252
+std::string codepage();                    // ZEBRIX_CODEPAGE, default WINDOWS-1252 (Linux only)
 std::chrono::milliseconds send_timeout();  // ZEBRIX_SEND_TIMEOUT_MS, default 60000
 
 // An environment variable's value, or the fallback when unset or empty.

@@ -1,5 +1,6 @@
 #pragma once
-// Files and folders. Paths are byte strings; a folder path ends in "/".
+// Files and folders. Paths are byte strings (UTF-8 on Windows, where they
+// become wide-character paths); a folder path ends in the separator.
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -7,7 +8,11 @@
 
 namespace zs::platform {
 
+#ifdef _WIN32
+inline constexpr char path_separator = '\\';
+#else
 inline constexpr char path_separator = '/';
+#endif
 
 // The exact path when it exists, else the one entry of the same folder whose
 // name matches without regard to ASCII case, else the path unchanged.

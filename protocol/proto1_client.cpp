@@ -1,11 +1,9 @@
 #include "protocol/proto1_client.hpp"
 
 #include "core/config_store.hpp"
+#include "platform/digest.hpp"
 #include "protocol/song_client.hpp"
 
-#include <openssl/crypto.h>
-#include <openssl/evp.h>
-#include <openssl/rand.h>
 
 #include <algorithm>
 
@@ -32,10 +30,7 @@ std::array<std::uint8_t, 16> challenge_digest(const std::array<std::uint8_t, 16>
     const std::string key = password.substr(0, password.find('\0'));
     std::vector<std::uint8_t> input(challenge.begin(), challenge.end());
     input.insert(input.end(), key.begin(), key.end());
-    std::array<std::uint8_t, 16> digest{};
-    unsigned int size = 0;
-    EVP_Digest(input.data(), input.size(), digest.data(), &size, EVP_md5(), nullptr);
-    return digest;
+    return platform::md5(input);
 }
 
 bool password_accepts(const std::string& password, const std::array<std::uint8_t, 16>& challenge,
@@ -44,7 +39,7 @@ bool password_accepts(const std::string& password, const std::array<std::uint8_t
         return true; // the factory password switches the check off
     }
     const auto digest = challenge_digest(challenge, password);
-    return CRYPTO_memcmp(digest.data(), answer.data(), digest.size()) == 0;
+    return platform::equal_in_constant_time(digest, answer);
 }
 
 net::session_factory make_proto1_factory(std::shared_ptr<const proto1_settings> settings) {
@@ -85,7 +80,7 @@ void proto1_client::write_word_then(std::int32_t value, void (proto1_client::*ne
 void proto1_client::start() {
     // A challenge from a cryptographic source never repeats, so a recorded
     // answer cannot be replayed.
-    if (RAND_bytes(challenge_.data(), static_cast<int>(challenge_.size())) != 1) {
+    if (!platform::random_bytes(challenge_)) {
         write_word_then(1, &proto1_client::finish_session);
         return;
     }

@@ -110,7 +110,7 @@ std::vector<long long> key_values::numbers(const std::string& key) const {
 }
 
 stand_in::stand_in() : exe_(platform::executable_path()) {
-    folder_ = exe_.substr(0, exe_.rfind('/') + 1);
+    folder_ = exe_.substr(0, exe_.rfind(platform::path_separator) + 1);
 }
 
 std::int64_t stand_in::reply_for(const key_values& b, long long code, std::int64_t fallback) const {

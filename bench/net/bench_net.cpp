@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -214,6 +215,26 @@ void report(const char* name, double value, const char* unit, double baseline) {
     std::fflush(stdout);
 }
 
+// The Windows server of the Windows stage under Wine, beside the Linux
+// server's figure of the same run (its baseline), when that stage exists.
+void win_handshake_close(double linux_value, milliseconds span) {
+    const char* stage = std::getenv("ZS_BENCH_WIN_STAGE");
+    if (stage == nullptr || *stage == '\0') {
+        return;
+    }
+    ::setenv("ZS_WINDOWS_STAGE", stage, 1);
+    {
+        zs::test::staged_server win;
+        if (win.start()) {
+            const double value = handshake_rate(win.tcp_port(), 2, span);
+            report("win_p1_handshake_close", value, "conn/s", linux_value);
+        } else {
+            std::fprintf(stderr, "bench_net: the Windows server did not start\n");
+        }
+    }
+    ::unsetenv("ZS_WINDOWS_STAGE");
+}
+
 } // namespace
 
 int main() {
@@ -229,6 +250,7 @@ int main() {
         const double baseline = handshake_rate(base.port(), 2, span);
         const double value = handshake_rate(server.tcp_port(), 2, span);
         report("p1_handshake_close", value, "conn/s", baseline);
+        win_handshake_close(value, span);
     }
     std::this_thread::sleep_for(1s); // let the closing pauses of the last sessions pass
     {

@@ -1,6 +1,6 @@
 // A program that sends a notification to the server's main window while it
 // handles one of the server's own commands must not deadlock with it.
-#include "core/main_window.hpp"
+#include "server/main_window.hpp"
 #include "platform/desktop.hpp"
 #include "platform/files.hpp"
 #include "platform/process.hpp"
@@ -28,14 +28,14 @@ TEST(desktop_notify_test, NotificationDuringACommandDoesNotDeadlock) {
     std::mutex m;
     std::condition_variable cv;
     std::vector<std::pair<std::int64_t, std::int64_t>> events;
-    core::main_window_events hooks;
+    server::main_window_events hooks;
     hooks.zebrix_event = [&](std::int64_t w, std::int64_t l) {
         std::lock_guard command(command_lock);
         std::lock_guard lock(m);
         events.emplace_back(w, l);
         cv.notify_all();
     };
-    core::main_window window([&](std::function<void()> work) { main_loop.post(std::move(work)); },
+    server::main_window window([&](std::function<void()> work) { main_loop.post(std::move(work)); },
                              hooks);
     ASSERT_TRUE(window.create());
 

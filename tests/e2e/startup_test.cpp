@@ -34,7 +34,8 @@ TEST(Startup, FirstStartWritesConfigAndRestartKeepsIdentity) {
         EXPECT_TRUE((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || c == '-') << uuid;
     }
     EXPECT_EQ(read(server.helper_dir() + "OrvantaPath.txt"),
-              "OrvantaPath=/opt/Orvanta/orvanta.exe\r\n");
+              zs::test::windows_stage() ? "OrvantaPath=D:\\Orvanta\\orvanta.exe\r\n"
+                                        : "OrvantaPath=/opt/Orvanta/orvanta.exe\r\n");
     EXPECT_EQ(server.stop(), 0);
 
     ASSERT_TRUE(server.start(no_port));

@@ -2,6 +2,7 @@
 
 #include "platform/files.hpp"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -103,6 +104,11 @@ std::string slurp(const std::string& path) {
 
 } // namespace
 
+bool windows_stage() {
+    const char* stage = std::getenv("ZS_WINDOWS_STAGE");
+    return stage != nullptr && *stage != '\0';
+}
+
 std::uint16_t free_tcp_port() { return free_port(SOCK_STREAM); }
 std::uint16_t free_udp_port() { return free_port(SOCK_DGRAM); }
 
@@ -161,15 +167,43 @@ int run_program(const std::vector<std::string>& argv, const std::vector<std::str
 staged_server::staged_server() : folder_("zs-stage") {
     // Benchmarks run against the stage of their own (release) build.
     const char* bench_stage = std::getenv("ZS_BENCH_STAGE");
-    copy_tree(bench_stage != nullptr && *bench_stage != '\0' ? std::string(bench_stage) + "/"
-                                                             : std::string(ZS_STAGE_DIR "/"),
+    const char* windows = std::getenv("ZS_WINDOWS_STAGE");
+    copy_tree(windows_stage()                                    ? std::string(windows) + "/"
+              : bench_stage != nullptr && *bench_stage != '\0' ? std::string(bench_stage) + "/"
+                                                                 : std::string(ZS_STAGE_DIR "/"),
               folder_.path());
     desktop_ = folder_.path() + "desktop/";
     platform::make_folders(desktop_);
     tcp_port_ = free_tcp_port();
     udp_port_ = free_udp_port();
-    platform::write_file(helper_dir() + "OrvantaPath.txt",
-                         "OrvantaPath=" + orvanta_dir() + "orvanta.exe\r\n");
+    std::string orvanta = orvanta_dir() + "orvanta.exe";
+    if (windows_stage()) {
+        std::replace(orvanta.begin(), orvanta.end(), '/', '\\');
+        orvanta = "Z:" + orvanta;
+    }
+    platform::write_file(helper_dir() + "OrvantaPath.txt", "OrvantaPath=" + orvanta + "\r\n");
+}
+
+bool staged_server::wait_for_main_window(std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    auto find = command(bin_dir() + "zebrix-desktop.exe");
+    find.insert(find.end(), {"find", "--class", "maindlg"});
+    while (std::chrono::steady_clock::now() < end && running()) {
+        std::string out;
+        std::string err;
+        if (run_program(find, environment(), out, err) == 0) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+std::vector<std::string> staged_server::command(const std::string& program) const {
+    if (!windows_stage()) {
+        return {program};
+    }
+    return {bin_dir() + "wine-run", program};
 }
 
 staged_server::~staged_server() {
@@ -193,11 +227,18 @@ std::vector<std::string> staged_server::environment() const {
 bool staged_server::start(const server_options& options) {
     extra_env_ = options.env;
     std::vector<std::string> argv = options.prefix;
-    argv.push_back(server_path());
+    const auto server = command(server_path());
+    argv.insert(argv.end(), server.begin(), server.end());
     argv.insert(argv.end(), options.args.begin(), options.args.end());
     pid_ = spawn(argv, environment(), root() + "server.out", root() + "server.err");
     if (pid_ <= 0) {
         return false;
+    }
+    // The Windows server's guard is a named mutex: its window, made once the
+    // guard is held, tells it is up.
+    if (windows_stage()) {
+        return wait_for_main_window(std::chrono::seconds(60)) &&
+               (!options.wait_for_port || wait_for_tcp(tcp_port_, std::chrono::seconds(20)));
     }
     if (!wait_for_instance_lock(desktop_, std::chrono::seconds(20))) {
         return false;
@@ -223,7 +264,15 @@ int staged_server::stop(std::chrono::milliseconds limit) {
     if (pid_ <= 0) {
         return -1;
     }
-    ::kill(pid_, SIGTERM);
+    if (windows_stage()) {
+        // taskkill without /F: WM_CLOSE to the server's window, the normal shutdown.
+        std::string out;
+        std::string err;
+        run_program({bin_dir() + "wine-run", "taskkill", "/IM", "ZebrixServer.exe"}, environment(),
+                    out, err, limit);
+    } else {
+        ::kill(pid_, SIGTERM);
+    }
     int status = 0;
     int code = -1;
     if (!wait_child(pid_, limit, status)) {
@@ -238,7 +287,9 @@ int staged_server::stop(std::chrono::milliseconds limit) {
 
 int staged_server::run_again(std::string& err, std::chrono::milliseconds limit) {
     std::string out;
-    return run_program({server_path(), "--headless"}, environment(), out, err, limit);
+    auto argv = command(server_path());
+    argv.push_back("--headless");
+    return run_program(argv, environment(), out, err, limit);
 }
 
 std::string staged_server::stderr_text() const { return slurp(root() + "server.err"); }

@@ -1,6 +1,9 @@
 #pragma once
 // Runs a private copy of the stage of `make build`: its own folder, desktop
 // and ports, so tests never meet each other or a server a user runs.
+// With ZS_WINDOWS_STAGE naming the stage of `make build-win`, the same tests
+// run the Windows server and programs under Wine instead (bin/wine-run, in
+// the prefix ZEBRIX_WINEPREFIX names; one server at a time per prefix).
 #include "tests/support/temp_folder.hpp"
 
 #include <chrono>
@@ -11,6 +14,9 @@
 #include <vector>
 
 namespace zs::test {
+
+// True when the tests run against the Windows stage under Wine.
+bool windows_stage();
 
 std::uint16_t free_tcp_port();
 std::uint16_t free_udp_port();
@@ -31,7 +37,8 @@ public:
 
     // Starts ZebrixServer; with wait_for_port, returns once it accepts.
     bool start(const server_options& options = {});
-    // SIGTERM, then waits (bounded); the exit code, or -1 when it had to be killed.
+    // SIGTERM (Windows: taskkill, that is WM_CLOSE), then waits (bounded);
+    // the exit code, or -1 when it had to be killed.
     int stop(std::chrono::milliseconds limit = std::chrono::seconds(15));
     bool signal(int number);
     bool running();
@@ -47,13 +54,19 @@ public:
     std::string orvanta_dir() const { return root() + "Orvanta/"; }
     std::string bin_dir() const { return root() + "bin/"; }
     const std::string& desktop() const { return desktop_; }
-    std::string server_path() const { return helper_dir() + "ZebrixServer"; }
+    std::string server_path() const {
+        return helper_dir() + (windows_stage() ? "ZebrixServer.exe" : "ZebrixServer");
+    }
+    // A program of the stage as the tests run it: itself, or through wine-run.
+    std::vector<std::string> command(const std::string& program) const;
     std::string stderr_text() const;
     // The environment the server runs with (desktop, ports); for tools.
     std::vector<std::string> environment() const;
     pid_t pid() const { return pid_; }
 
 private:
+    bool wait_for_main_window(std::chrono::milliseconds limit);
+
     temp_folder folder_;
     std::string desktop_;
     std::uint16_t tcp_port_ = 0;

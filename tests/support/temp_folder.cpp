@@ -2,19 +2,30 @@
 
 #include "platform/files.hpp"
 
-#include <cstdlib>
+#include <filesystem>
+#include <random>
 #include <stdexcept>
 
 namespace zs::test {
 
 temp_folder::temp_folder(const std::string& tag) {
-    std::string pattern = "/tmp/" + tag + "-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
+    namespace fs = std::filesystem;
+    std::random_device seed;
+    std::mt19937_64 pick(seed());
+    std::error_code ec;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path p =
+            fs::temp_directory_path(ec) / (tag + "-" + std::to_string(pick() % 1000000000));
+        if (!ec && fs::create_directory(p, ec) && !ec) {
+            path_ = p.string() + platform::path_separator;
+            return;
+        }
     }
-    path_ = pattern + "/";
+    throw std::runtime_error("cannot make a temporary folder: " + ec.message());
 }
 
-temp_folder::~temp_folder() { platform::delete_folder_content(path_, true); }
+temp_folder::~temp_folder() {
+    platform::delete_folder_content(path_, true);
+}
 
 } // namespace zs::test

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <system_error>
 
 namespace zs::platform::desktop_io {
 
@@ -34,10 +35,38 @@ public:
     ~unique_fd() { close_fd(fd_); }
     unique_fd(const unique_fd&) = delete;
     unique_fd& operator=(const unique_fd&) = delete;
+    unique_fd(unique_fd&& other) noexcept : fd_(other.release()) {}
+    unique_fd& operator=(unique_fd&& other) noexcept {
+        if (this != &other) {
+            close_fd(fd_);
+            fd_ = other.release();
+        }
+        return *this;
+    }
     int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
 
 private:
     int fd_;
 };
 
 } // namespace zs::platform::desktop_io
+
+namespace zs::platform {
+
+// Registration of a window owned by this process (used by desktop_window):
+// takes a free handle, opens its listening socket and publishes it topmost.
+struct registered_window {
+    window_handle handle = 0; // 0: registration failed, error says why
+    desktop_io::unique_fd listen_fd;
+    std::error_code error;
+};
+registered_window register_window(const std::string& desktop_folder, const std::string& class_name,
+                                  const std::string& title);
+void unregister_window(const std::string& desktop_folder, window_handle window);
+
+} // namespace zs::platform

@@ -3,41 +3,31 @@
 #include "core/config_store.hpp"
 #include "core/headless_shell.hpp"
 #include "core/lifecycle.hpp"
-#include "core/main_window.hpp"
 #include "core/path_layout.hpp"
 #include "core/server_address.hpp"
 #include "core/strings.hpp"
 #include "core/version.hpp"
+#include "orvanta/orvanta_controller.hpp"
+#include "orvanta/ov_driver.hpp"
+#include "platform/clock.hpp"
 #include "platform/env.hpp"
 #include "platform/exe_path.hpp"
+#include "platform/fd_limit.hpp"
 #include "platform/files.hpp"
 #include "platform/instance_lock.hpp"
-#if HAVE_ZS_SHELL
-#include "shell/qt_shell.hpp"
-#endif
-#if HAVE_ZS_NET && HAVE_ZS_PROTOCOL
-#include "platform/fd_limit.hpp"
 #include "protocol/network_service.hpp"
-#endif
-#if HAVE_ZS_ZEBRIX && HAVE_ZS_PROTOCOL
+#include "protocol/ov_client.hpp"
+#include "protocol/proto0_client.hpp"
 #include "protocol/rc_client.hpp"
+#include "server/main_window.hpp"
 #include "zebrix/command_set.hpp"
-#include "zebrix/zebrix_controller.hpp"
-#include "zebrix/zebw_driver.hpp"
-#endif
-#if HAVE_ZS_ZEBRIX
-#include "platform/clock.hpp"
 #include "zebrix/render_control.hpp"
 #include "zebrix/render_queue.hpp"
 #include "zebrix/render_worker.hpp"
-#endif
-#if HAVE_ZS_ZEBRIX && HAVE_ZS_PROTOCOL
-#include "protocol/proto0_client.hpp"
-#endif
-#if HAVE_ZS_ORVANTA && HAVE_ZS_PROTOCOL
-#include "orvanta/orvanta_controller.hpp"
-#include "orvanta/ov_driver.hpp"
-#include "protocol/ov_client.hpp"
+#include "zebrix/zebrix_controller.hpp"
+#include "zebrix/zebw_driver.hpp"
+#if ZS_QT_SHELL
+#include "shell/qt_shell.hpp"
 #endif
 
 #include <cstdio>
@@ -96,7 +86,7 @@ int main(int argc, char** argv) {
 
     // The window and tray icon when a display is there; Qt starts only then.
     std::unique_ptr<core::shell_interface> shell;
-#if HAVE_ZS_SHELL
+#if ZS_QT_SHELL
     if (!headless && shell::display_available()) {
         shell = std::make_unique<shell::qt_shell>(config, argc, argv);
     }
@@ -108,16 +98,14 @@ int main(int argc, char** argv) {
 
     // The programs' notification target. Drivers take main_window_handle and
     // add their hooks to window.events() before the instance check creates it.
-    core::main_window window(*shell, {});
+    server::main_window window(*shell, {});
     const std::function<platform::window_handle()> main_window_handle = [&window] {
         return window.handle();
     };
-    (void)main_window_handle;
+    // WM_CLOSE (taskkill without /F, a session's end) closes as the shell's own close does.
+    window.events().close_requested = [&shell] { shell->close(); };
 
-#if HAVE_ZS_PROTOCOL
     protocol::proto1_clients clients; // client types 1 and 2, filled below
-#endif
-#if HAVE_ZS_ZEBRIX && HAVE_ZS_PROTOCOL
     // Zebrix remote control: one driver, one controller, kept until exit.
     zebrix::ZEBW zebw(layout.zebrix_dir(), zebrix::make_desktop_system());
     zebw.set_notify_window(main_window_handle);
@@ -127,8 +115,6 @@ int main(int argc, char** argv) {
         zebrix_control.forward_event(wparam, lparam);
     };
     clients.zebrix_rc = protocol::make_rc_client_factory(zebrix_control);
-#endif
-#if HAVE_ZS_ORVANTA && HAVE_ZS_PROTOCOL
     // Orvanta remote control: its own driver and binding, beside Zebrix's.
     const auto ov_desktop = orvanta::make_system_desktop();
     orvanta::OV ov(*ov_desktop, [&layout] { return layout.orvanta_dir(); }, main_window_handle);
@@ -138,11 +124,9 @@ int main(int argc, char** argv) {
         orvanta_control.forward_event(code, wparam, lparam);
     };
     clients.orvanta_rc = protocol::make_ov_client_factory(orvanta_control);
-#endif
 
     core::lifecycle_pieces pieces;
     pieces.server_address = [] { return core::server_ip_text(); };
-#if HAVE_ZS_ZEBRIX
     // Render jobs: the queue lives from the instance check to exit, the
     // worker runs with the network service.
     platform::system_clock_source render_clock;
@@ -154,20 +138,15 @@ int main(int argc, char** argv) {
     pieces.render_queue = &render_queue;
     pieces.render_worker = &render_worker;
     pieces.finish_current_job = [&render_worker] { render_worker.finish_current_job(); };
-#endif
-#if HAVE_ZS_NET && HAVE_ZS_PROTOCOL
     platform::raise_open_file_limit();  // one descriptor per client connection
     protocol::network_service network(config);
     pieces.tcp = &network.tcp();
     pieces.discovery = &network.discovery();
     network.set_clients(clients);
-#if HAVE_ZS_ZEBRIX
     protocol::proto0_settings render_protocol;
     render_protocol.queue = &render_queue;
     render_protocol.password = [&config] { return config.password(); };
     network.set_protocol0(protocol::make_proto0_factory(render_protocol));
-#endif
-#endif
 
     core::server_lifecycle lifecycle(pieces, *shell);
     window.events().render_done = [&lifecycle] {
@@ -177,12 +156,16 @@ int main(int argc, char** argv) {
     const std::string desktop = platform::desktop_dir();
     return lifecycle.run([&] {
         if (!instance.acquire(desktop)) {
+            if (instance.error()) {
+                std::fprintf(stderr, "ZebrixServer: cannot make the instance guard: %s\n",
+                             instance.error().message().c_str());
+            }
             return false;
         }
         // Only the instance that runs shows a window to the programs.
         if (!window.create(desktop)) {
-            std::fprintf(stderr, "ZebrixServer: cannot register the main window on %s\n",
-                         desktop.c_str());
+            std::fprintf(stderr, "ZebrixServer: cannot register the main window on %s: %s\n",
+                         desktop.c_str(), window.error().message().c_str());
         }
         return true;
     });

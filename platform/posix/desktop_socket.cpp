@@ -1,4 +1,4 @@
-#include "platform/desktop_socket.hpp"
+#include "platform/posix/desktop_socket.hpp"
 
 #include <cerrno>
 #include <cstring>

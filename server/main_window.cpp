@@ -1,14 +1,15 @@
-#include "core/main_window.hpp"
+#include "server/main_window.hpp"
 
 #include "orvanta/program_interface.hpp"
 #include "platform/trace.hpp"
 #include "zebrix/program_interface.hpp"
 
-namespace zs::core {
+namespace zs::server {
 
 namespace {
 constexpr char window_class[] = "maindlg";
 constexpr char window_title[] = "Zebrix Server";
+constexpr std::uint32_t WM_CLOSE = 0x0010;
 } // namespace
 
 main_window::main_window(std::function<void(std::function<void()>)> work_queue,
@@ -76,8 +77,16 @@ std::int64_t main_window::handle_message(const platform::window_message& m) {
         });
         return 1;
     }
+    if (m.message == WM_CLOSE) {
+        queue_([f = events_.close_requested] {
+            if (f) {
+                f();
+            }
+        });
+        return 0;
+    }
     platform::trace("default, %d", msg);
     return 0;
 }
 
-} // namespace zs::core
+} // namespace zs::server

@@ -1,6 +1,6 @@
 #include "platform/desktop.hpp"
 
-#include "platform/desktop_socket.hpp"
+#include "platform/posix/desktop_socket.hpp"
 #include "platform/env.hpp"
 #include "platform/instance_lock.hpp"
 #include "platform/process.hpp"
@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -185,7 +186,24 @@ deadline after(std::chrono::milliseconds timeout) {
     return std::chrono::steady_clock::now() + timeout;
 }
 
+std::string with_slash(std::string path) {
+    if (path.empty() || path.back() != '/') {
+        path += '/';
+    }
+    return path;
+}
+
 } // namespace
+
+std::string desktop_dir() {
+    if (const char* d = std::getenv("ZEBRIX_DESKTOP"); d != nullptr && *d != '\0') {
+        return with_slash(d);
+    }
+    if (const char* x = std::getenv("XDG_RUNTIME_DIR"); x != nullptr && *x != '\0') {
+        return with_slash(std::string(x) + "/zebrix-desktop");
+    }
+    return "/tmp/zebrix-desktop-" + std::to_string(::getuid()) + "/";
+}
 
 std::vector<window_info> enumerate_windows() {
     return enumerate_windows(desktop_dir());
@@ -248,22 +266,27 @@ bool post_message(const std::string& desktop_folder, window_handle window, std::
 registered_window register_window(const std::string& desktop_folder, const std::string& class_name,
                                   const std::string& title) {
     registered_window r;
+    const auto failed = [&r](int error) {
+        r.error = std::error_code(error != 0 ? error : EIO, std::system_category());
+        return std::move(r);
+    };
     if (!ensure_desktop_folder(desktop_folder)) {
-        return r;
+        return failed(errno);
     }
     window_handle h = 0;
     const int reserved = reserve_handle(desktop_folder, h);
     if (reserved < 0) {
-        return r;
+        return failed(errno);
     }
     // The pid goes in at once, so a crash before publication leaves a stale entry.
     const std::string pid_line = "pid=" + std::to_string(::getpid()) + "\n";
     const bool ok = write_fd(reserved, pid_line);
     ::close(reserved);
-    const int fd = ok ? listen_on(window_socket(desktop_folder, h)) : -1;
-    if (fd < 0) {
+    unique_fd fd(ok ? listen_on(window_socket(desktop_folder, h)) : -1);
+    if (fd.get() < 0) {
+        const int error = errno;
         remove_entry(desktop_folder, h);
-        return r;
+        return failed(error);
     }
     long long z = 0;
     for (const auto& e : scan(desktop_folder)) {
@@ -279,13 +302,13 @@ registered_window register_window(const std::string& desktop_folder, const std::
         ::close(t);
     }
     if (!written || ::rename(temp.c_str(), window_file(desktop_folder, h).c_str()) != 0) {
+        const int error = errno;
         ::unlink(temp.c_str());
-        ::close(fd);
         remove_entry(desktop_folder, h);
-        return r;
+        return failed(error);
     }
     r.handle = h;
-    r.listen_fd = fd;
+    r.listen_fd = std::move(fd);
     return r;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/instance_lock.hpp"
 
+#include "platform/posix/desktop_socket.hpp"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -20,17 +22,24 @@ bool ensure_desktop_folder(const std::string& desktop_folder) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-instance_lock::~instance_lock() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-}
+class instance_lock::impl {
+public:
+    desktop_io::unique_fd fd;
+};
+
+instance_lock::instance_lock() : impl_(std::make_unique<impl>()) {}
+
+instance_lock::~instance_lock() = default;
+
+bool instance_lock::held() const { return impl_->fd.get() >= 0; }
 
 bool instance_lock::acquire(const std::string& desktop_folder) {
-    if (fd_ >= 0) {
+    if (held()) {
         return true;
     }
+    error_.clear();
     if (!ensure_desktop_folder(desktop_folder)) {
+        error_ = std::error_code(errno, std::system_category());
         return false;
     }
     std::string path = desktop_folder;
@@ -38,15 +47,18 @@ bool instance_lock::acquire(const std::string& desktop_folder) {
         path += '/';
     }
     path += "ZebServerInstance.lock";
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
+    desktop_io::unique_fd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (fd.get() < 0) {
+        error_ = std::error_code(errno, std::system_category());
         return false;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK) {
+            error_ = std::error_code(errno, std::system_category());
+        }
         return false;
     }
-    fd_ = fd;
+    impl_->fd = std::move(fd);
     return true;
 }
 

@@ -1,0 +1,10 @@
+#include "platform/fd_limit.hpp"
+
+namespace zs::platform {
+
+// Windows sets no per-process limit on sockets that a program could raise.
+long raise_open_file_limit() {
+    return 16384;
+}
+
+} // namespace zs::platform

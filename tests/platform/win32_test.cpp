@@ -1,0 +1,169 @@
+// The Windows platform layer against real windows, processes, files and the
+// system's providers, under Wine.
+#include "platform/codepage.hpp"
+#include "platform/desktop.hpp"
+#include "platform/desktop_window.hpp"
+#include "platform/digest.hpp"
+#include "platform/exe_path.hpp"
+#include "platform/files.hpp"
+#include "platform/instance_lock.hpp"
+#include "platform/process.hpp"
+#include "tests/support/temp_folder.hpp"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+using namespace zs;
+using namespace std::chrono_literals;
+
+namespace {
+
+const platform::window_info* find_class(const std::vector<platform::window_info>& all,
+                                        const std::string& class_name) {
+    const auto it = std::find_if(all.begin(), all.end(), [&](const platform::window_info& w) {
+        return w.class_name == class_name;
+    });
+    return it == all.end() ? nullptr : &*it;
+}
+
+std::string hex(const std::array<std::uint8_t, 16>& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (auto b : bytes) {
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(win32_windows, own_window_is_found_answers_sends_and_receives_posts) {
+    std::atomic<int> posted{0};
+    platform::message_loop loop;
+    platform::desktop_window window(
+        "TWin32Probe", "Probe Window",
+        [&posted](const platform::window_message& m) -> std::int64_t {
+            if (!m.sent) {
+                posted = static_cast<int>(m.wparam);
+                return 0;
+            }
+            return m.wparam + m.lparam;
+        },
+        loop.dispatcher());
+    ASSERT_TRUE(window.valid()) << window.error().message();
+    std::thread owner([&loop] { loop.run(); });
+
+    const auto all = platform::enumerate_windows();
+    const auto* mine = find_class(all, "TWin32Probe");
+    ASSERT_NE(mine, nullptr);
+    EXPECT_EQ(mine->handle, window.handle());
+    EXPECT_EQ(mine->title, "Probe Window");
+    EXPECT_EQ(static_cast<DWORD>(mine->pid), GetCurrentProcessId());
+
+    EXPECT_EQ(platform::send_message(window.handle(), 1024 + 7, 40, 2), 42);
+    EXPECT_TRUE(platform::post_message(window.handle(), 1024 + 8, 5, 0));
+    for (int i = 0; i < 500 && posted != 5; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(posted, 5);
+    loop.stop();
+    owner.join();
+}
+
+TEST(win32_windows, send_times_out_on_a_busy_window_and_fails_on_a_gone_one) {
+    platform::desktop_window busy(platform::desktop_window::answer_at_once, "TWin32Busy", "Busy",
+                                  [](const platform::window_message&) -> std::int64_t {
+                                      std::this_thread::sleep_for(1500ms);
+                                      return 9;
+                                  });
+    ASSERT_TRUE(busy.valid());
+    EXPECT_EQ(platform::try_send_message({}, busy.handle(), 1024 + 1, 0, 0, 100ms),
+              std::nullopt);
+    platform::window_handle gone = 0;
+    {
+        platform::desktop_window w(
+            platform::desktop_window::answer_at_once, "TWin32Gone", "Gone",
+            [](const platform::window_message&) -> std::int64_t { return 1; });
+        gone = w.handle();
+        EXPECT_EQ(platform::send_message(gone, 1024 + 1, 0, 0, 2000ms), 1);
+    }
+    EXPECT_EQ(platform::try_send_message({}, gone, 1024 + 1, 0, 0, 2000ms), std::nullopt);
+    EXPECT_FALSE(platform::post_message(gone, 1024 + 1, 0, 0));
+}
+
+TEST(win32_instance, the_named_mutex_admits_one_holder) {
+    platform::instance_lock first;
+    ASSERT_TRUE(first.acquire({})) << first.error().message();
+    platform::instance_lock second;
+    EXPECT_FALSE(second.acquire({}));
+    EXPECT_FALSE(second.error()) << "another holder is not a failure of the system";
+}
+
+TEST(win32_process, starts_finds_ignoring_case_and_terminates_a_gui_program) {
+    const std::string folder = platform::current_folder();
+    const std::string exe = platform::executable_path();
+    // The stand-in is built in ../../sim beside this test's own folder.
+    const std::string tests_dir = exe.substr(0, exe.find_last_of('\\'));
+    const std::string build_dir = tests_dir.substr(0, tests_dir.find_last_of('\\'));
+    const std::string root = build_dir.substr(0, build_dir.find_last_of('\\'));
+    const std::string program = root + "\\sim\\" ZS_WINDOW_PROGRAM;
+    ASSERT_TRUE(platform::file_exists(program)) << program;
+
+    const auto started = platform::start_process(program, {}, root + "\\sim\\", 20s);
+    ASSERT_NE(started.pid, 0u) << "error " << started.error;
+    EXPECT_TRUE(platform::process_runs(started.pid));
+    EXPECT_EQ(platform::find_process("ZEBW.EXE", platform::name_match::ignore_case), started.pid);
+    // Input idle: its window is there once the start returned.
+    const auto* w = find_class(platform::enumerate_windows(), "TZebrixWindow");
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(static_cast<platform::process_id>(w->pid), started.pid);
+
+    EXPECT_TRUE(platform::terminate_process(started.pid, 10s));
+    EXPECT_FALSE(platform::process_runs(started.pid));
+    EXPECT_EQ(platform::find_process("zebw.exe", platform::name_match::ignore_case), 0u);
+}
+
+TEST(win32_files, wide_names_text_mode_and_atomic_replace) {
+    test::temp_folder dir("zs-win32");
+    const std::string name = dir / "Caf\xC3\xA9 \xE2\x82\xAC.txt"; // "Café €.txt"
+    ASSERT_TRUE(platform::write_file(name, "a\nb\n", true));
+    std::string back;
+    ASSERT_TRUE(platform::read_file(name, back));
+    EXPECT_EQ(back, "a\r\nb\r\n");
+    ASSERT_TRUE(platform::replace_file(name, "new"));
+    ASSERT_TRUE(platform::read_file(name, back));
+    EXPECT_EQ(back, "new");
+    std::vector<platform::folder_entry> entries;
+    ASSERT_TRUE(platform::list_folder(dir.path(), entries));
+    ASSERT_EQ(entries.size(), 1u) << "no temporary file is left behind";
+    EXPECT_EQ(entries[0].name, "Caf\xC3\xA9 \xE2\x82\xAC.txt");
+    EXPECT_TRUE(platform::can_open_for_read(dir / "CAF\xC3\xA9 \xE2\x82\xAC.TXT"));
+    ASSERT_TRUE(platform::make_folders(dir / "x\\y\\z\\"));
+    EXPECT_TRUE(platform::folder_exists(dir / "x\\y\\z\\"));
+}
+
+TEST(win32_text_and_crypto, code_page_digest_and_random_bytes) {
+    EXPECT_EQ(GetACP(), 1252u);
+    EXPECT_EQ(platform::ansi_to_utf8("\xE9\x80"), "\xC3\xA9\xE2\x82\xAC");
+    EXPECT_EQ(platform::utf8_to_ansi("\xC3\xA9\xE2\x82\xAC\xE4\xB8\xAD"), "\xE9\x80?");
+    bool complete = true;
+    EXPECT_EQ(platform::utf8_to_utf16("ab\xFF"
+                                      "c",
+                                      &complete),
+              u"ab");
+    EXPECT_FALSE(complete);
+
+    const std::string abc = "abc";
+    EXPECT_EQ(hex(platform::md5({reinterpret_cast<const std::uint8_t*>(abc.data()), abc.size()})),
+              "900150983cd24fb0d6963f7d28e17f72");
+    std::array<std::uint8_t, 16> a{};
+    std::array<std::uint8_t, 16> b{};
+    ASSERT_TRUE(platform::random_bytes(a));
+    ASSERT_TRUE(platform::random_bytes(b));
+    EXPECT_NE(a, b);
+}
