@@ -4,7 +4,7 @@
 // and Options buttons, the tray icon and its menu. It is also the window
 // the programs notify: those messages are answered at once and their work
 // goes to the server through the notification procedure.
-#include "platform/desktop.hpp"
+#include "shell/win32/notification.hpp"
 #include "shell/win32/options_dialog.hpp"
 #include "shell/win32/skin.hpp"
 #include "shell/win32/tray_icon.hpp"
@@ -27,8 +27,6 @@ inline constexpr wchar_t main_title[] = L"Zebrix Server";
 
 // Runs the work the shell's post() queued.
 inline constexpr UINT posted_work_message = WM_APP + 1;
-
-using notification_procedure = std::function<std::int64_t(const platform::window_message&)>;
 
 class server_window {
 public:

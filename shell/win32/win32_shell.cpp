@@ -2,6 +2,7 @@
 
 #include "core/strings.hpp"
 #include "platform/codepage.hpp"
+#include "shell/win32/server_window.hpp"
 
 #include <cstdio>
 #include <string>
@@ -36,7 +37,8 @@ void win32_shell::create(std::function<int(int)> hook) {
     std::lock_guard lock(mutex_);
     target_ = window_->handle();
     if (!posted_.empty()) {
-        ::PostMessageW(target_, posted_work_message, 0, 0); // work posted before the window
+        // work posted before the window
+        ::PostMessageW(static_cast<HWND>(target_), posted_work_message, 0, 0);
     }
 }
 
@@ -111,7 +113,7 @@ void win32_shell::post(std::function<void()> work) {
     std::lock_guard lock(mutex_);
     posted_.push_back(std::move(work));
     if (target_ != nullptr && posted_.size() == 1) {
-        ::PostMessageW(target_, posted_work_message, 0, 0);
+        ::PostMessageW(static_cast<HWND>(target_), posted_work_message, 0, 0);
     }
 }
 

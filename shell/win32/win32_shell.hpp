@@ -3,9 +3,10 @@
 // About and Options, and the message loop of the main thread. The entry
 // hands it the notification procedure of the server's main window; the
 // window it makes is the one the programs notify.
+// Free of <windows.h>, so the entry keeps the programs' message names.
 #include "core/shell_interface.hpp"
 #include "platform/desktop.hpp"
-#include "shell/win32/server_window.hpp"
+#include "shell/win32/notification.hpp"
 
 #include <deque>
 #include <functional>
@@ -17,6 +18,8 @@ class config_store;
 }
 
 namespace zs::shell::win32 {
+
+class server_window;
 
 struct win32_shell_settings {
     // False: a process with a standard error (started from a console or by
@@ -50,7 +53,7 @@ private:
     std::unique_ptr<server_window> window_;
     std::mutex mutex_;
     std::deque<std::function<void()>> posted_;
-    HWND target_ = nullptr; // where post() wakes the loop; guarded by mutex_
+    void* target_ = nullptr; // the window post() wakes the loop through; guarded by mutex_
     bool closed_ = false;
 };
 

@@ -6,6 +6,7 @@
 #include "core/config_store.hpp"
 #include "core/lifecycle.hpp"
 #include "platform/desktop.hpp"
+#include "shell/win32/server_window.hpp"
 #include "shell/win32/win32_shell.hpp"
 
 #include <windows.h>
