@@ -61,10 +61,12 @@ run-win: build-win
 	@bash scripts/prepare-run.sh $(WIN_BUILD)/stage
 	exec $(WIN_BUILD)/stage/bin/wine-run $(WIN_BUILD)/stage/Zebrix/ZebHelper/ZebrixServer.exe
 
-# The Windows unit tests under Wine (a prefix of the build tree's own), then
-# the end-to-end tests of the Linux build against the Windows stage.
+# The Windows unit tests under Wine (a prefix of the build tree's own), the
+# server with its shell (null driver and Xvfb), then the end-to-end tests of
+# the Linux build against the Windows stage.
 test-win: build build-win dist-win
 	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+	bash scripts/test-win-shell.sh $(BUILD) $(WIN_BUILD)
 	bash scripts/test-win-e2e.sh $(BUILD) $(WIN_BUILD)
 	bash tests/win/installer_test.sh $(WIN_BUILD) $(BUILD)/stage/bin/zebrix-client $(VERSION)
 

@@ -33,6 +33,9 @@
 #if ZS_QT_SHELL
 #include "shell/qt_shell.hpp"
 #endif
+#if ZS_WIN32_SHELL
+#include "shell/win32/win32_shell.hpp"
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -105,7 +108,19 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ZebrixServer: %s; running headless\n", display_problem.c_str());
     }
 #endif
-    (void)headless; // without the Qt shell every run is headless
+    // Windows: the shell's skinned window is the programs' notification
+    // target; its procedure hands their messages to `window` below.
+    std::function<std::int64_t(const platform::window_message&)> notify;
+#if ZS_WIN32_SHELL
+    shell::win32::win32_shell* win32_shell = nullptr;
+    if (!headless) {
+        auto windowed = std::make_unique<shell::win32::win32_shell>(
+            config, [&notify](const platform::window_message& m) { return notify(m); });
+        win32_shell = windowed.get();
+        shell = std::move(windowed);
+    }
+#endif
+    (void)headless; // without a windowed shell every run is headless
     if (!shell) {
         shell = std::make_unique<core::headless_shell>();
     }
@@ -121,9 +136,19 @@ int main(int argc, char** argv) {
     // The programs' notification target. Drivers take main_window_handle and
     // add their hooks to window.events() before the instance check creates it.
     server::main_window window(*shell, {});
+    notify = [&window](const platform::window_message& m) { return window.handle_message(m); };
+#if ZS_WIN32_SHELL
+    // The shell's window when there is one, else the plain desktop window.
+    const std::function<platform::window_handle()> main_window_handle = [&window, win32_shell] {
+        return win32_shell != nullptr ? win32_shell->handle() : window.handle();
+    };
+    const bool plain_window = win32_shell == nullptr;
+#else
     const std::function<platform::window_handle()> main_window_handle = [&window] {
         return window.handle();
     };
+    const bool plain_window = true;
+#endif
     // WM_CLOSE (taskkill without /F, a session's end) closes as the shell's own close does.
     window.events().close_requested = [&shell] { shell->close(); };
 
@@ -223,7 +248,7 @@ int main(int argc, char** argv) {
             return false;
         }
         // Only the instance that runs shows a window to the programs.
-        if (!window.create(desktop)) {
+        if (plain_window && !window.create(desktop)) {
             std::fprintf(stderr, "ZebrixServer: cannot register the main window on %s: %s\n",
                          desktop.c_str(), window.error().message().c_str());
         }

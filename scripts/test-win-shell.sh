@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# test-win-shell.sh LINUX_BUILD WIN_BUILD: the Windows server with its shell
+# under Wine, once with the null graphics driver (no notification area: the
+# window shows) and once under Xvfb (tray icon): it serves a client, hands a
+# notification that zebw.exe posts to its window on to the attached client,
+# and closes cleanly on WM_CLOSE. A private copy of the stage, own ports.
+set -euo pipefail
+
+run_case() { # name: runs with the environment as it is
+    local name=$1 out="$work/$1.out" events
+    "$stage/bin/wine-run" cmd /c exit </dev/null >/dev/null 2>&1
+    "$stage/bin/wine-run" "$stage/Zebrix/ZebHelper/ZebrixServer.exe" </dev/null >"$out" 2>&1 &
+    local server=$!
+    for _ in $(seq 120); do
+        "$client" --port "$ZEBRIX_TCP_PORT" info >/dev/null 2>&1 && break
+        sleep 0.5
+    done
+    "$stage/bin/wine-run" "$stage/bin/zebrix-desktop.exe" find --class maindlg >/dev/null ||
+        { echo "$name: no maindlg window"; return 1; }
+    events=$("$client" --port "$ZEBRIX_TCP_PORT" zebrix 5 --events 1)
+    grep -q 'event id=.*value=2' <<<"$events" || { echo "$name: no event: $events"; return 1; }
+    "$stage/bin/wine-run" taskkill /IM ZebrixServer.exe >/dev/null
+    for _ in $(seq 60); do kill -0 "$server" 2>/dev/null || break; sleep 0.5; done
+    if kill -0 "$server" 2>/dev/null; then echo "$name: server did not close"; return 1; fi
+    "$stage/bin/wine-run" taskkill /F /IM zebw.exe >/dev/null 2>&1 || true
+    if [ "$name" = x11 ] && grep -q 'tray icon not added' "$out"; then
+        echo "$name: no tray icon"; return 1
+    fi
+    if [ "$name" = null ] && ! grep -q 'tray icon not added' "$out"; then
+        echo "$name: a tray icon without a notification area?"; return 1
+    fi
+    echo "$name: window, client, notification event and clean close: ok"
+}
+
+if [ "${1:-}" = --case ]; then # the X11 case, inside xvfb-run
+    stage=$2 client=$3 work=$4
+    run_case x11
+    exit
+fi
+linux_build=$(cd "$1" && pwd)
+win_build=$(cd "$2" && pwd)
+client="$linux_build/stage/bin/zebrix-client"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp -r "$win_build/stage" "$work/stage"
+stage="$work/stage"
+printf 'notify.5=1287,1,2\n' >"$stage/Zebrix/zebw.exe.behaviour"
+export ZEBRIX_TCP_PORT=${ZEBRIX_TCP_PORT:-26789} ZEBRIX_UDP_PORT=${ZEBRIX_UDP_PORT:-26790} ZEBRIX_TRACE=1
+ZEBRIX_WINEPREFIX="$win_build/wineprefix-shell" run_case null
+ZEBRIX_WINE_X=1 ZEBRIX_WINEPREFIX="$win_build/wineprefix-shell-x" \
+    xvfb-run -a -s "-screen 0 1024x768x24" "$0" --case "$stage" "$client" "$work"
