@@ -87,24 +87,44 @@ bool can_open_for_read(const std::string& path) {
 }
 
 bool read_file(const std::string& path, std::string& out) {
-    out.clear();
-    unique_handle h(::CreateFileW(widen(path).c_str(), GENERIC_READ,
+    std::string error;
+    return read_existing_file(path, out, error) == read_outcome::read;
+}
+
+read_outcome read_existing_file(const std::string& path, std::string& out, std::string& error) {
+    const auto fail = [&error](DWORD code) {
+        error = std::system_category().message(static_cast<int>(code));
+        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? read_outcome::missing
+                                                                           : read_outcome::failed;
+    };
+    const std::wstring wide = widen(path);
+    // A folder opens only with backup semantics, so CreateFileW reports it as
+    // access denied; it is named as what it is.
+    if (const DWORD a = ::GetFileAttributesW(wide.c_str());
+        a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) {
+        error = "Is a directory";
+        return read_outcome::failed;
+    }
+    unique_handle h(::CreateFileW(wide.c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h) {
-        return false;
+        return fail(::GetLastError());
     }
+    std::string data;
     char buffer[65536];
     for (;;) {
         DWORD n = 0;
         if (!::ReadFile(h.get(), buffer, sizeof buffer, &n, nullptr)) {
-            return false;
+            return fail(::GetLastError());
         }
         if (n == 0) {
-            return true;
+            break;
         }
-        out.append(buffer, n);
+        data.append(buffer, n);
     }
+    out = std::move(data);
+    return read_outcome::read;
 }
 
 std::string to_text_mode(const std::string& data) {
@@ -146,6 +166,29 @@ bool replace_file(const std::string& path, const std::string& data) {
 
 bool remove_file(const std::string& path) {
     return ::DeleteFileW(widen(path).c_str()) != 0;
+}
+
+bool rename_file(const std::string& from, const std::string& to) {
+    return ::MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool append_file(const std::string& path, const std::string& data) {
+    unique_handle h(::CreateFileW(widen(path).c_str(), FILE_APPEND_DATA,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) {
+        return false;
+    }
+    DWORD written = 0;
+    return ::WriteFile(h.get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
+           written == data.size();
+}
+
+bool is_regular_file(const std::string& path) {
+    const DWORD a = ::GetFileAttributesW(widen(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES &&
+           (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) ==
+               0;
 }
 
 bool file_exists(const std::string& path) {

@@ -1,8 +1,11 @@
 #include "platform/host_network.hpp"
 
-#include <iphlpapi.h>
+// The order matters: the helper API needs the socket declarations first.
+// clang-format off
 #include <winsock2.h>
 #include <ws2tcpip.h>
+#include <iphlpapi.h>
+// clang-format on
 
 #include <vector>
 
