@@ -291,10 +291,9 @@ bool config_store::save_locked() {
             image.entries.push_back(key);
         }
     }
-    if (!platform::replace_file(path, render_config(image))) {
-        const int code = errno;
-        save_failure_ = "The configuration cannot be saved (" + path + ": " +
-                        std::generic_category().message(code) + ")" + unsaved_note;
+    if (std::error_code why; !platform::replace_file(path, render_config(image), &why)) {
+        save_failure_ =
+            "The configuration cannot be saved (" + path + ": " + why.message() + ")" + unsaved_note;
         server_log::line(save_failure_);
         return false;
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace zs::platform {
@@ -33,7 +34,9 @@ std::string to_text_mode(const std::string& data);
 
 // Writes to a temporary name in the same folder and renames it over the
 // target, so a crash never leaves a truncated file.
-bool replace_file(const std::string& path, const std::string& data);
+// On failure, error (when given) holds the system's reason.
+bool replace_file(const std::string& path, const std::string& data,
+                  std::error_code* error = nullptr);
 
 bool remove_file(const std::string& path);
 bool rename_file(const std::string& from, const std::string& to); // replaces `to`

@@ -148,17 +148,31 @@ bool write_file(const std::string& path, const std::string& data, bool text_mode
     return ok;
 }
 
-bool replace_file(const std::string& path, const std::string& data) {
+bool replace_file(const std::string& path, const std::string& data, std::error_code* error) {
+    const auto fail = [error](int code) {
+        if (error != nullptr) {
+            *error = std::error_code(code, std::generic_category());
+        }
+        return false;
+    };
     const std::string temp = path + ".tmp-" + std::to_string(::getpid());
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
-        return false;
+        return fail(errno);
     }
     bool ok = write_all(fd, data.data(), data.size()) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
+    int code = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        code = errno;
+    }
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+        ok = false;
+        code = errno;
+    }
+    if (!ok) {
         ::unlink(temp.c_str());
-        return false;
+        return fail(code);
     }
     return true;
 }

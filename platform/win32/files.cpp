@@ -95,7 +95,7 @@ read_outcome read_existing_file(const std::string& path, std::string& out, std::
     const auto fail = [&error](DWORD code) {
         error = std::system_category().message(static_cast<int>(code));
         return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? read_outcome::missing
-                                                                           : read_outcome::failed;
+                                                                            : read_outcome::failed;
     };
     const std::wstring wide = widen(path);
     // A folder opens only with backup semantics, so CreateFileW reports it as
@@ -145,21 +145,28 @@ bool write_file(const std::string& path, const std::string& data, bool text_mode
     return h && write_handle(h.get(), text_mode ? to_text_mode(data) : data);
 }
 
-bool replace_file(const std::string& path, const std::string& data) {
+bool replace_file(const std::string& path, const std::string& data, std::error_code* error) {
     const std::string temp = path + ".tmp";
+    // The cause is taken before the clean-up calls overwrite it.
+    const auto fail = [&temp, error](std::error_code code) {
+        ::DeleteFileW(widen(temp).c_str());
+        if (error != nullptr) {
+            *error = code;
+        }
+        return false;
+    };
     {
         unique_handle h(::CreateFileW(widen(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!h || !write_handle(h.get(), data) || !::FlushFileBuffers(h.get())) {
+            const std::error_code code = win32::last_error();
             h.reset();
-            ::DeleteFileW(widen(temp).c_str());
-            return false;
+            return fail(code);
         }
     }
     if (!::MoveFileExW(widen(temp).c_str(), widen(path).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ::DeleteFileW(widen(temp).c_str());
-        return false;
+        return fail(win32::last_error());
     }
     return true;
 }
@@ -187,8 +194,8 @@ bool append_file(const std::string& path, const std::string& data) {
 bool is_regular_file(const std::string& path) {
     const DWORD a = ::GetFileAttributesW(widen(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES &&
-           (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) ==
-               0;
+           (a &
+            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
 bool file_exists(const std::string& path) {
