@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,24 +48,26 @@ template <typename T> bool number(const char* text, T& out) {
     return *text != '\0' && ec == std::errc() && p == end;
 }
 
-// The desktop folder, or empty after saying why it cannot be used.
-std::string usable_desktop() {
-    const std::string desktop = zs::platform::desktop_dir();
-    if (!zs::platform::folder_exists(desktop)) {
+// The desktop folder (empty on Windows, where the session is the desktop),
+// or nothing after saying why it cannot be used.
+std::optional<std::string> usable_desktop() {
+    std::string desktop = zs::platform::desktop_dir();
+    if (!desktop.empty() && !zs::platform::folder_exists(desktop)) {
         std::fprintf(stderr,
                      "zebrix-desktop: the desktop folder %s does not exist; no program has "
                      "opened a window there (check ZEBRIX_DESKTOP)\n",
                      desktop.c_str());
-        return "";
+        return std::nullopt;
     }
     return desktop;
 }
 
 int list() {
-    const std::string desktop = usable_desktop();
-    if (desktop.empty()) {
+    const auto usable = usable_desktop();
+    if (!usable) {
         return 1;
     }
+    const std::string& desktop = *usable;
     const auto windows = zs::platform::enumerate_windows(desktop);
     for (const auto& w : windows) {
         std::printf("%d %d %s %s\n", w.handle, w.pid, w.class_name.c_str(), w.title.c_str());
@@ -76,10 +79,11 @@ int list() {
 }
 
 int find(const std::string& option, const std::string& text) {
-    const std::string desktop = usable_desktop();
-    if (desktop.empty()) {
+    const auto usable = usable_desktop();
+    if (!usable) {
         return 1;
     }
+    const std::string& desktop = *usable;
     int found = 0;
     for (const auto& w : zs::platform::enumerate_windows(desktop)) {
         const bool match = option == "--class" ? w.class_name == text : w.title.rfind(text, 0) == 0;
@@ -114,9 +118,10 @@ int message(bool send, char** args) {
         !number(args[3], lparam)) {
         return usage_error("HANDLE, MESSAGE, WPARAM and LPARAM must be numbers");
     }
-    const std::string desktop = usable_desktop();
-    const bool known = !desktop.empty() && window_exists(desktop, handle);
-    if (!desktop.empty() && !known) {
+    const auto usable = usable_desktop();
+    const std::string desktop = usable.value_or("");
+    const bool known = usable && window_exists(desktop, handle);
+    if (usable && !known) {
         std::fprintf(stderr, "zebrix-desktop: no window %d on the desktop %s\n", handle,
                      desktop.c_str());
     }
