@@ -4,7 +4,6 @@
 #include "platform/digest.hpp"
 #include "protocol/song_client.hpp"
 
-
 #include <algorithm>
 
 namespace zs::protocol {

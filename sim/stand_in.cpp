@@ -148,7 +148,8 @@ void stand_in::notify(const key_values& b, long long code, platform::window_hand
 }
 
 void stand_in::log(const platform::window_message& m, std::optional<std::int64_t> reply) const {
-    if (std::FILE* f = std::fopen((exe_ + ".log").c_str(), "a")) {
+    // Binary mode: the log's lines end in LF on every system.
+    if (std::FILE* f = std::fopen((exe_ + ".log").c_str(), "ab")) {
         const std::string r = reply ? std::to_string(*reply) : "-";
         std::fprintf(f, "%s %u %lld %lld %s\n", m.sent ? "sent" : "posted", m.message,
                      static_cast<long long>(m.wparam), static_cast<long long>(m.lparam), r.c_str());

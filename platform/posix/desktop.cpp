@@ -1,8 +1,8 @@
 #include "platform/desktop.hpp"
 
-#include "platform/posix/desktop_socket.hpp"
 #include "platform/env.hpp"
 #include "platform/instance_lock.hpp"
+#include "platform/posix/desktop_socket.hpp"
 #include "platform/process.hpp"
 
 #include <algorithm>

@@ -31,7 +31,9 @@ instance_lock::instance_lock() : impl_(std::make_unique<impl>()) {}
 
 instance_lock::~instance_lock() = default;
 
-bool instance_lock::held() const { return impl_->fd.get() >= 0; }
+bool instance_lock::held() const {
+    return impl_->fd.get() >= 0;
+}
 
 bool instance_lock::acquire(const std::string& desktop_folder) {
     if (held()) {

@@ -26,8 +26,8 @@ protected:
     void TearDown() override {
         server.stop();
         // The program outlives the server by design; the test ends it.
-        for (const auto& w : platform::enumerate_windows(server.desktop())) {
-            platform::terminate_process(static_cast<platform::process_id>(w.pid), 5s);
+        for (const auto& w : server.windows()) {
+            server.end_program(w.pid);
         }
     }
 
@@ -176,7 +176,7 @@ TEST_F(OrvantaRemote, FolderQueryWhileNoProgramRuns) {
     expect_error(command(s, 2, 4), 8, -1,
                  "zebw.exe is not fully running yet, or there is an open dialog box in zebw.exe "
                  "preventing responses");
-    EXPECT_TRUE(platform::enumerate_windows(server.desktop()).size() <= 1u); // the server's own
+    EXPECT_TRUE(server.windows().size() <= 1u); // the server's own
 }
 
 TEST_F(OrvantaRemote, EventsReachTheClientAfterTheReply) {
@@ -206,7 +206,7 @@ TEST_F(OrvantaRemote, EventsReachTheClientAfterTheReply) {
 TEST_F(OrvantaRemote, ClientCommandFetchesSongFilesAndEvents) {
     start("notify.3=1027,1,2\n");
     std::string out, err;
-    const std::string client = server.bin_dir() + "zebrix-client";
+    const std::string client = server.client_path();
     int code = zs::test::run_program({client, "--json", "orvanta", "2", "--text", "Caf\xc3\xa9",
                                       "--want", "one.sng", "--want", "two.sng"},
                                      server.environment(), out, err);

@@ -89,9 +89,9 @@ protected:
     virtual void prepare() {}
     void TearDown() override {
         server.stop();
-        for (const auto& w : platform::enumerate_windows(server.desktop())) {
+        for (const auto& w : server.windows()) {
             if (w.class_name == "TZebrix3Window") {
-                platform::terminate_process(static_cast<platform::process_id>(w.pid), 5s);
+                server.end_program(w.pid);
             }
         }
     }
@@ -263,7 +263,7 @@ TEST_F(render_jobs, ClientRenderCommands) {
     const std::string job = server.root() + "job.txt";
     platform::write_file(job, "Output=songlist\r\nRenderMs=600\r\n");
     const std::vector<std::string> env = server.environment();
-    const std::string client = server.bin_dir() + "zebrix-client";
+    const std::string client = server.client_path();
     const std::string p = std::to_string(port);
     std::string out;
     std::string err;

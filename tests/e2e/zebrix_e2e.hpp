@@ -46,9 +46,9 @@ protected:
     void TearDown() override {
         server.stop();
         // The stand-in outlives the server by design; end it with the test.
-        for (const auto& w : platform::enumerate_windows(server.desktop())) {
+        for (const auto& w : server.windows()) {
             if (w.class_name == "TZebrixWindow") {
-                platform::terminate_process(static_cast<platform::process_id>(w.pid), 5s);
+                server.end_program(w.pid);
             }
         }
     }
@@ -93,7 +93,7 @@ protected:
     }
 
     platform::window_handle main_window() {
-        for (const auto& w : platform::enumerate_windows(server.desktop())) {
+        for (const auto& w : server.windows()) {
             if (w.class_name == "maindlg") {
                 return w.handle;
             }

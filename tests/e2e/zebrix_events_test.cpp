@@ -26,7 +26,7 @@ TEST_F(ZebrixEvents, EventsCarryTheNextIdAndDropWithoutAClient) {
     // Posted from outside, as any program on the desktop may.
     const auto window = std::to_string(main_window());
     std::string out, err;
-    ASSERT_EQ(run_program({server.bin_dir() + "zebrix-desktop", "post", window, "1287", "5", "6"},
+    ASSERT_EQ(run_program(server.desktop_tool({"post", window, "1287", "5", "6"}),
                           server.environment(), out, err),
               0)
         << err;
@@ -38,7 +38,7 @@ TEST_F(ZebrixEvents, EventsCarryTheNextIdAndDropWithoutAClient) {
     c.s.close();
     ASSERT_TRUE(eventually([&] { return commands_logged(19).size() == 1; }));
 
-    ASSERT_EQ(run_program({server.bin_dir() + "zebrix-desktop", "post", window, "1287", "7", "8"},
+    ASSERT_EQ(run_program(server.desktop_tool({"post", window, "1287", "7", "8"}),
                           server.environment(), out, err),
               0);
     EXPECT_TRUE(eventually(
@@ -56,7 +56,7 @@ TEST_F(ZebrixEvents, EventsCarryTheNextIdAndDropWithoutAClient) {
 // Runs zebrix-client; a run that meets the previous one still leaving is repeated.
 int run_client(const staged_server& server, std::vector<std::string> args, std::string& out,
                std::string& err) {
-    args.insert(args.begin(), server.bin_dir() + "zebrix-client");
+    args.insert(args.begin(), server.client_path());
     int code = -1;
     for (int attempt = 0; attempt < 50; ++attempt) {
         code = run_program(args, server.environment(), out, err);

@@ -1,6 +1,7 @@
 #include "tests/support/staged_server.hpp"
 
 #include "platform/files.hpp"
+#include "platform/process.hpp"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <sstream>
 #include <stdexcept>
 #include <sys/file.h>
 #include <sys/socket.h>
@@ -168,9 +170,9 @@ staged_server::staged_server() : folder_("zs-stage") {
     // Benchmarks run against the stage of their own (release) build.
     const char* bench_stage = std::getenv("ZS_BENCH_STAGE");
     const char* windows = std::getenv("ZS_WINDOWS_STAGE");
-    copy_tree(windows_stage()                                    ? std::string(windows) + "/"
+    copy_tree(windows_stage()                                  ? std::string(windows) + "/"
               : bench_stage != nullptr && *bench_stage != '\0' ? std::string(bench_stage) + "/"
-                                                                 : std::string(ZS_STAGE_DIR "/"),
+                                                               : std::string(ZS_STAGE_DIR "/"),
               folder_.path());
     desktop_ = folder_.path() + "desktop/";
     platform::make_folders(desktop_);
@@ -199,17 +201,78 @@ bool staged_server::wait_for_main_window(std::chrono::milliseconds limit) {
     return false;
 }
 
-std::vector<std::string> staged_server::command(const std::string& program) const {
-    if (!windows_stage()) {
-        return {program};
+std::vector<std::string> staged_server::command(const std::string& program,
+                                                std::vector<std::string> args) const {
+    std::vector<std::string> argv;
+    if (windows_stage()) {
+        argv.push_back(bin_dir() + "wine-run");
     }
-    return {bin_dir() + "wine-run", program};
+    argv.push_back(program);
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+}
+
+std::string staged_server::client_path() const {
+    return windows_stage() ? std::string(ZS_STAGE_DIR "/bin/zebrix-client")
+                           : bin_dir() + "zebrix-client";
+}
+
+std::vector<std::string> staged_server::desktop_tool(std::vector<std::string> args) const {
+    return command(bin_dir() + (windows_stage() ? "zebrix-desktop.exe" : "zebrix-desktop"),
+                   std::move(args));
 }
 
 staged_server::~staged_server() {
     if (pid_ > 0) {
         stop(std::chrono::seconds(5));
     }
+    if (windows_stage()) {
+        // The prefix is the machine: nothing of this test may meet the next one.
+        std::string out;
+        std::string err;
+        run_program(
+            {"/bin/sh", "-c",
+             "WINEPREFIX=\"${ZEBRIX_WINEPREFIX:-$HOME/.cache/zebrix/wineprefix}\" wineserver -k"},
+            {}, out, err, std::chrono::seconds(30));
+    }
+}
+
+std::vector<platform::window_info> staged_server::windows() const {
+    if (!windows_stage()) {
+        return platform::enumerate_windows(desktop_);
+    }
+    std::vector<platform::window_info> out;
+    std::string text;
+    std::string err;
+    auto list = command(bin_dir() + "zebrix-desktop.exe");
+    list.push_back("list");
+    run_program(list, environment(), text, err);
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        platform::window_info w;
+        if (!(fields >> w.handle >> w.pid >> w.class_name)) {
+            continue;
+        }
+        std::getline(fields >> std::ws, w.title);
+        if (w.class_name != "IME") {
+            out.push_back(std::move(w));
+        }
+    }
+    return out;
+}
+
+void staged_server::end_program(int pid) const {
+    if (!windows_stage()) {
+        platform::terminate_process(static_cast<platform::process_id>(pid),
+                                    std::chrono::seconds(5));
+        return;
+    }
+    std::string out;
+    std::string err;
+    auto kill = command("taskkill");
+    kill.insert(kill.end(), {"/F", "/PID", std::to_string(pid)});
+    run_program(kill, environment(), out, err);
 }
 
 std::vector<std::string> staged_server::environment() const {

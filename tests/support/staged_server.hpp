@@ -4,6 +4,7 @@
 // With ZS_WINDOWS_STAGE naming the stage of `make build-win`, the same tests
 // run the Windows server and programs under Wine instead (bin/wine-run, in
 // the prefix ZEBRIX_WINEPREFIX names; one server at a time per prefix).
+#include "platform/desktop.hpp"
 #include "tests/support/temp_folder.hpp"
 
 #include <chrono>
@@ -57,9 +58,19 @@ public:
     std::string server_path() const {
         return helper_dir() + (windows_stage() ? "ZebrixServer.exe" : "ZebrixServer");
     }
-    // A program of the stage as the tests run it: itself, or through wine-run.
-    std::vector<std::string> command(const std::string& program) const;
+    // A program of the stage as the tests run it (itself, or through
+    // wine-run), with arguments.
+    std::vector<std::string> command(const std::string& program,
+                                     std::vector<std::string> args = {}) const;
+    // The Linux client (of the Linux stage when the server is the Windows one).
+    std::string client_path() const;
+    // zebrix-desktop of the stage, with arguments.
+    std::vector<std::string> desktop_tool(std::vector<std::string> args) const;
     std::string stderr_text() const;
+    // The top-level windows the server's programs see (on Windows without the
+    // system's own "IME" windows), and the end of one of those programs.
+    std::vector<platform::window_info> windows() const;
+    void end_program(int pid) const;
     // The environment the server runs with (desktop, ports); for tools.
     std::vector<std::string> environment() const;
     pid_t pid() const { return pid_; }
