@@ -6,7 +6,6 @@
 #include "platform/digest.hpp"
 #include "protocol/song_client.hpp"
 
-
 #include <algorithm>
 
 namespace zs::protocol {

@@ -1,9 +1,9 @@
 // A program that sends a notification to the server's main window while it
 // handles one of the server's own commands must not deadlock with it.
-#include "server/main_window.hpp"
 #include "platform/desktop.hpp"
 #include "platform/files.hpp"
 #include "platform/process.hpp"
+#include "server/main_window.hpp"
 #include "tests/support/staged_server.hpp"
 
 #include <condition_variable>
@@ -36,7 +36,7 @@ TEST(desktop_notify_test, NotificationDuringACommandDoesNotDeadlock) {
         cv.notify_all();
     };
     server::main_window window([&](std::function<void()> work) { main_loop.post(std::move(work)); },
-                             hooks);
+                               hooks);
     ASSERT_TRUE(window.create());
 
     const auto zebw = platform::start_process(stage.zebrix_dir() + "zebw.exe", {},

@@ -60,12 +60,15 @@ TEST(Startup, VersionAndHelp) {
     staged_server server;
     std::string out;
     std::string err;
-    EXPECT_EQ(zs::test::run_program(server.command(server.server_path(), {"--version"}), {}, out, err), 0);
+    EXPECT_EQ(
+        zs::test::run_program(server.command(server.server_path(), {"--version"}), {}, out, err),
+        0);
     if (zs::test::windows_stage()) {
         std::erase(out, '\r'); // the Windows C runtime writes its text mode
     }
     EXPECT_EQ(out, "2.0.1 build 5058\n");
-    EXPECT_EQ(zs::test::run_program(server.command(server.server_path(), {"--help"}), {}, out, err), 0);
+    EXPECT_EQ(zs::test::run_program(server.command(server.server_path(), {"--help"}), {}, out, err),
+              0);
     EXPECT_NE(out.find("--headless"), std::string::npos);
 }
 

@@ -82,8 +82,7 @@ TEST(win32_windows, send_times_out_on_a_busy_window_and_fails_on_a_gone_one) {
                                       return 9;
                                   });
     ASSERT_TRUE(busy.valid());
-    EXPECT_EQ(platform::try_send_message({}, busy.handle(), 1024 + 1, 0, 0, 100ms),
-              std::nullopt);
+    EXPECT_EQ(platform::try_send_message({}, busy.handle(), 1024 + 1, 0, 0, 100ms), std::nullopt);
     platform::window_handle gone = 0;
     {
         platform::desktop_window w(

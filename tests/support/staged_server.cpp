@@ -269,9 +269,9 @@ staged_server::staged_server() : folder_("zs-stage") {
     // Benchmarks run against the stage of their own (release) build.
     const char* bench_stage = std::getenv("ZS_BENCH_STAGE");
     const char* windows = std::getenv("ZS_WINDOWS_STAGE");
-    copy_tree(windows_stage()                                    ? std::string(windows) + "/"
+    copy_tree(windows_stage()                                  ? std::string(windows) + "/"
               : bench_stage != nullptr && *bench_stage != '\0' ? std::string(bench_stage) + "/"
-                                                                 : std::string(ZS_STAGE_DIR "/"),
+                                                               : std::string(ZS_STAGE_DIR "/"),
               folder_.path());
     desktop_ = folder_.path() + "desktop/";
     platform::make_folders(desktop_);
@@ -331,8 +331,10 @@ staged_server::~staged_server() {
         // The prefix is the machine: nothing of this test may meet the next one.
         std::string out;
         std::string err;
-        run_program({"/bin/sh", "-c", "WINEPREFIX=\"${ZEBRIX_WINEPREFIX:-$HOME/.cache/zebrix/wineprefix}\" wineserver -k"}, {}, out,
-                    err, std::chrono::seconds(30));
+        run_program(
+            {"/bin/sh", "-c",
+             "WINEPREFIX=\"${ZEBRIX_WINEPREFIX:-$HOME/.cache/zebrix/wineprefix}\" wineserver -k"},
+            {}, out, err, std::chrono::seconds(30));
     }
 }
 
@@ -363,7 +365,8 @@ std::vector<platform::window_info> staged_server::windows() const {
 
 void staged_server::end_program(int pid) const {
     if (!windows_stage()) {
-        platform::terminate_process(static_cast<platform::process_id>(pid), std::chrono::seconds(5));
+        platform::terminate_process(static_cast<platform::process_id>(pid),
+                                    std::chrono::seconds(5));
         return;
     }
     std::string out;

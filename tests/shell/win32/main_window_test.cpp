@@ -160,6 +160,26 @@ TEST(Win32MainWindow, AboutShowsTheVersionLine) {
     (void)0;                                                            //);
 }
 
+TEST(Win32MainWindow, AltQuestionMarkAndAltSlashOpenAboutThroughTheLoop) {
+    for (wchar_t key : {L'?', L'/'}) {
+        shell_rig rig;
+        HWND main = rig.main();
+        auto about = std::async(std::launch::async, [main] {
+            const std::wstring seen = when_window(L"#32770", L"About ZebrixServer", [](HWND w) {
+                                          ::PostMessageW(w, WM_COMMAND, IDOK, 0);
+                                          return std::wstring(L"shown");
+                                      }).get();
+            ::PostMessageW(main, WM_CLOSE, 0, 0); // ends the loop either way
+            return seen;
+        });
+        // Alt held: Windows matches the character message, Wine the key-down.
+        ::PostMessageW(main, WM_SYSKEYDOWN, key, 1 << 29);
+        ::PostMessageW(main, WM_SYSCHAR, key, 1 << 29);
+        EXPECT_EQ(rig.shell.run(), 0); // the loop translates the accelerator
+        EXPECT_EQ(about.get(), L"shown") << static_cast<char>(key);
+    }
+}
+
 TEST(Win32MainWindow, NotificationsAreAnsweredAndHandedOn) {
     shell_rig rig;
     HWND target = rig.main();
