@@ -6,8 +6,16 @@
 # and closes cleanly on WM_CLOSE. A private copy of the stage, own ports.
 set -euo pipefail
 
+# Ends every program of the case's prefix: a server left by a failed run
+# would hold the instance mutex and fail the next one.
+end_prefix() {
+    WINEPREFIX="${ZEBRIX_WINEPREFIX:?}" wineserver -k >/dev/null 2>&1 || true
+}
+
 run_case() { # name: runs with the environment as it is
     local name=$1 out="$work/$1.out" events
+    end_prefix
+    trap 'end_prefix; rm -rf "$work"' EXIT
     "$stage/bin/wine-run" cmd /c exit </dev/null >/dev/null 2>&1
     "$stage/bin/wine-run" "$stage/Zebrix/ZebHelper/ZebrixServer.exe" </dev/null >"$out" 2>&1 &
     local server=$!

@@ -75,6 +75,44 @@ TEST(win32_windows, own_window_is_found_answers_sends_and_receives_posts) {
     owner.join();
 }
 
+// The drivers' sends can be ended by a service stop; until then they answer
+// as plain sends do.
+TEST(win32_windows, cancellable_send_answers_and_ends_at_once_when_cancelled) {
+    std::atomic<bool> hold{false};
+    platform::message_loop loop;
+    platform::desktop_window window(
+        "TWin32Cancel", "Cancel Probe",
+        [&hold](const platform::window_message& m) -> std::int64_t {
+            while (hold) {
+                std::this_thread::sleep_for(5ms);
+            }
+            return m.wparam * 2;
+        },
+        loop.dispatcher());
+    ASSERT_TRUE(window.valid()) << window.error().message();
+    std::thread owner([&loop] { loop.run(); });
+
+    platform::send_cancel cancel;
+    EXPECT_EQ(platform::send_message(window.handle(), 1024 + 9, 21, 0, cancel), 42);
+    EXPECT_EQ(platform::send_message(window.handle(), 1024 + 9, 50, 0, cancel), 100);
+
+    hold = true;
+    std::thread stopper([&cancel] {
+        std::this_thread::sleep_for(200ms);
+        cancel.set(true);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(platform::send_message(window.handle(), 1024 + 9, 21, 0, cancel), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
+    stopper.join();
+    EXPECT_EQ(platform::send_message(window.handle(), 1024 + 9, 21, 0, cancel), 0);
+    hold = false;
+    cancel.set(false);
+    EXPECT_EQ(platform::send_message(window.handle(), 1024 + 9, 4, 0, cancel), 8);
+    loop.stop();
+    owner.join();
+}
+
 TEST(win32_windows, send_times_out_on_a_busy_window_and_fails_on_a_gone_one) {
     platform::desktop_window busy(platform::desktop_window::answer_at_once, "TWin32Busy", "Busy",
                                   [](const platform::window_message&) -> std::int64_t {
