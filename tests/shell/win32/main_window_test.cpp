@@ -157,7 +157,6 @@ TEST(Win32MainWindow, AboutShowsTheVersionLine) {
     ASSERT_TRUE(rig.pump_until(
         [&] { return about.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
     EXPECT_EQ(about.get(), L"ZebrixServer, Version  2.0.1 build 5058"); // string 9 ends in a space
-    (void)0;                                                            //);
 }
 
 TEST(Win32MainWindow, AltQuestionMarkAndAltSlashOpenAboutThroughTheLoop) {

@@ -87,12 +87,30 @@ bool with_display() {
     return env("ZEBRIX_WINE_X") == "1";
 }
 
+namespace {
+
+// A window of this process only: a prefix is one machine, and another test
+// process may show a window of the same class and title at the same time.
+HWND own_window(const wchar_t* class_name, const wchar_t* title) {
+    for (HWND w = ::FindWindowExW(nullptr, nullptr, class_name, title); w != nullptr;
+         w = ::FindWindowExW(nullptr, w, class_name, title)) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(w, &pid);
+        if (pid == ::GetCurrentProcessId()) {
+            return w;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
 std::future<std::wstring> when_window(const wchar_t* class_name, const wchar_t* title,
                                       std::function<std::wstring(HWND)> look) {
     return std::async(std::launch::async, [class_name, title, look = std::move(look)] {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (std::chrono::steady_clock::now() < end) {
-            HWND w = ::FindWindowW(class_name, title);
+            HWND w = own_window(class_name, title);
             if (w != nullptr && ::IsWindowVisible(w)) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(300)); // let it paint
                 return look(w);
