@@ -8,14 +8,16 @@ set -euo pipefail
 
 # Ends every program of the case's prefix: a server left by a failed run
 # would hold the instance mutex and fail the next one.
-end_prefix() {
-    WINEPREFIX="${ZEBRIX_WINEPREFIX:?}" wineserver -k >/dev/null 2>&1 || true
+end_prefix() { # [prefix]
+    local prefix=${1:-${ZEBRIX_WINEPREFIX:?}}
+    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
 }
 
 run_case() { # name: runs with the environment as it is
     local name=$1 out="$work/$1.out" events
     end_prefix
-    trap 'end_prefix; rm -rf "$work"' EXIT
+    # shellcheck disable=SC2064 # the prefix of this case, as it is now
+    trap "end_prefix '$ZEBRIX_WINEPREFIX'; rm -rf '$work'" EXIT
     "$stage/bin/wine-run" cmd /c exit </dev/null >/dev/null 2>&1
     "$stage/bin/wine-run" "$stage/Zebrix/ZebHelper/ZebrixServer.exe" </dev/null >"$out" 2>&1 &
     local server=$!
