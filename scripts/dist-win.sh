@@ -14,6 +14,14 @@ done
 rm -rf "$dist"
 mkdir -p "$dist/text"
 
+# What is shipped, without the debug information of the build (36 MB of the
+# server's 38).
+shipped=$dist/shipped
+mkdir -p "$shipped/Zebrix/ZebHelper" "$shipped/bin"
+for f in Zebrix/ZebHelper/ZebrixServer.exe bin/zebrix-client.exe bin/zebrix-desktop.exe; do
+    x86_64-w64-mingw32-strip -o "$shipped/$f" "$stage/$f"
+done
+
 # The guides as Windows text files (CR LF), for Notepad.
 to_text() { sed 's/\r*$/\r/' "$1" > "$2"; }
 to_text docs/windows.md "$dist/text/windows.txt"
@@ -23,7 +31,7 @@ to_text README.md "$dist/text/README.txt"
 
 setup=$dist/ZebrixServer-$version-setup.exe
 makensis -V2 -WX -INPUTCHARSET UTF8 \
-    "-DVERSION=$version" "-DSTAGE=$stage" "-DGUIDE=$dist/text/windows.txt" "-DOUTFILE=$setup" \
+    "-DVERSION=$version" "-DSTAGE=$shipped" "-DGUIDE=$dist/text/windows.txt" "-DOUTFILE=$setup" \
     packaging/windows/installer.nsi
 echo "dist-win: $setup"
 
@@ -31,10 +39,10 @@ echo "dist-win: $setup"
 # (its parent folder counts as the Zebrix folder).
 top=ZebrixServer-$version-win64
 mkdir -p "$dist/$top/ZebHelper" "$dist/$top/bin" "$dist/$top/docs"
-cp "$stage/Zebrix/ZebHelper/ZebrixServer.exe" "$dist/$top/ZebHelper/"
+cp "$shipped/Zebrix/ZebHelper/ZebrixServer.exe" "$dist/$top/ZebHelper/"
 mkdir -p "$dist/$top/ZebHelper/outputs"
-cp "$stage/bin/zebrix-client.exe" "$stage/bin/zebrix-desktop.exe" "$dist/$top/bin/"
+cp "$shipped/bin/zebrix-client.exe" "$shipped/bin/zebrix-desktop.exe" "$dist/$top/bin/"
 cp "$dist/text/"*.txt "$dist/$top/docs/"
 (cd "$dist" && rm -f "$top.zip" && zip -qr -X "$top.zip" "$top")
-rm -rf "${dist:?}/$top"
+rm -rf "${dist:?}/$top" "$shipped"
 echo "dist-win: $dist/$top.zip"
