@@ -16,6 +16,8 @@ constexpr unsigned str_title = 4, str_password = 5, str_idle = 6, str_name = 7, 
 constexpr int width = 500, height = 285;
 constexpr int max_edit_bytes = 4096;
 constexpr char16_t default_hint[] = u"If password is default \"kxvwq\" - it will be disabled";
+// Not one of the numbered texts: the list's length is fixed.
+constexpr wchar_t open_to_all[] = L"Password checking is off: anyone on the network can connect";
 
 std::wstring text_of(unsigned index) {
     const std::u16string s = core::get_string(index);
@@ -144,6 +146,11 @@ void options_dialog::paint(HDC dc) {
     ::SetTextColor(dc, RGB(200, 100, 100));
     RECT r{0, 91, 440, 115};
     ::DrawTextW(dc, hint_text.c_str(), static_cast<int>(hint_text.size()), &r, right);
+    if (narrow_text(password_) == core::default_password) {
+        ::SetTextColor(dc, RGB(190, 40, 40));
+        RECT below{20, 196, 480, 220};
+        ::DrawTextW(dc, open_to_all, -1, &below, DT_CENTER | DT_SINGLELINE | DT_NOPREFIX);
+    }
     ::SelectObject(dc, old);
 }
 
@@ -178,6 +185,11 @@ LRESULT options_dialog::handle_message(UINT message, WPARAM wp, LPARAM lp) {
         return TRUE;
     }
     case WM_COMMAND:
+        // The warning below the fields follows what is typed.
+        if (HIWORD(wp) == EN_CHANGE && reinterpret_cast<HWND>(lp) == password_) {
+            ::InvalidateRect(window_, nullptr, FALSE);
+            return 0;
+        }
         if (HIWORD(wp) != BN_CLICKED) {
             break;
         }
