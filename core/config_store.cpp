@@ -151,11 +151,20 @@ std::string normalise_password(const std::string& text) {
 }
 
 std::string orvanta_folder_of(const std::string& orvanta_path) {
-    const std::size_t at = ascii_lower(orvanta_path).rfind("orvanta.exe");
+    const std::string lower = ascii_lower(orvanta_path);
+    const std::size_t at = lower.rfind("orvanta.exe");
+#ifdef _WIN32
+    // File names ignore case here, and the programs are handed the folder in
+    // lower case, as they always were.
+    const std::string& kept = lower;
+#else
+    // On a case-sensitive file system a lower-cased path names another folder.
+    const std::string& kept = orvanta_path;
+#endif
     if (at == std::string::npos || orvanta_path.size() < 2) {
-        return orvanta_path;
+        return kept;
     }
-    return orvanta_path.substr(0, at);
+    return kept.substr(0, at);
 }
 
 bool config_store::load(const std::string& helper_folder) {
@@ -292,8 +301,8 @@ bool config_store::save_locked() {
         }
     }
     if (std::error_code why; !platform::replace_file(path, render_config(image), &why)) {
-        save_failure_ =
-            "The configuration cannot be saved (" + path + ": " + why.message() + ")" + unsaved_note;
+        save_failure_ = "The configuration cannot be saved (" + path + ": " + why.message() + ")" +
+                        unsaved_note;
         server_log::line(save_failure_);
         return false;
     }

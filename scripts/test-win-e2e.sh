@@ -15,7 +15,5 @@ start=$(date +%s)
 # Prefix creation happens once, before the clock of any test runs.
 "$ZS_WINDOWS_STAGE/bin/wine-run" cmd /c exit </dev/null >/dev/null 2>&1
 cd "$linux_build"
-# Cases that check Linux paths or a run from one desktop folder.
-exclude='^(OrvantaRemote\.FolderQueryWhileNoProgramRuns)$'
-ctest --output-on-failure -j 1 --timeout 600 -L e2e -R "$include" -E "$exclude"
+ctest --output-on-failure -j 1 --timeout 600 -L e2e -R "$include"
 echo "windows e2e: $(( $(date +%s) - start )) s"

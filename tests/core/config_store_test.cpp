@@ -141,9 +141,15 @@ TEST(ConfigStore, OrvantaPathRules) {
 
 TEST(ConfigStore, OrvantaFolderRule) {
     using zs::core::orvanta_folder_of;
+#ifdef _WIN32
+    EXPECT_EQ(orvanta_folder_of("D:\\Orvanta\\orvanta.exe"), "d:\\orvanta\\");
+    EXPECT_EQ(orvanta_folder_of("C:\\x\\orvanta.exe\\Y\\ORVANTA.exe"), "c:\\x\\orvanta.exe\\y\\");
+    EXPECT_EQ(orvanta_folder_of("E:\\Programs\\Ov\\"), "e:\\programs\\ov\\");
+#else
     EXPECT_EQ(orvanta_folder_of("/A/Orvanta/orvanta.exe/"), "/A/Orvanta/");
     EXPECT_EQ(orvanta_folder_of("/x/orvanta.exe/y/ORVANTA.exe"), "/x/orvanta.exe/y/");
     EXPECT_EQ(orvanta_folder_of("/Programs/Ov/"), "/Programs/Ov/");
+#endif
     EXPECT_EQ(orvanta_folder_of("a"), "a");
 }
 
