@@ -14,4 +14,7 @@ bool is_terminal(standard_stream stream);
 // pipe or file the line is read as it stands. Empty at end of input.
 std::optional<std::string> read_secret_line(const std::string& prompt);
 
+// One line of standard input without its LF or CR LF; nothing at end of input.
+std::optional<std::string> read_input_line();
+
 } // namespace zs::platform

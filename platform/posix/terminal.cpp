@@ -20,27 +20,6 @@ int descriptor(standard_stream stream) {
     return STDERR_FILENO;
 }
 
-std::optional<std::string> read_line() {
-    std::string line;
-    for (;;) {
-        const int c = std::fgetc(stdin);
-        if (c == EOF) {
-            if (line.empty()) {
-                return std::nullopt;
-            }
-            break;
-        }
-        if (c == '\n') {
-            break;
-        }
-        line += static_cast<char>(c);
-    }
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-    }
-    return line;
-}
-
 } // namespace
 
 bool is_terminal(standard_stream stream) {
@@ -50,7 +29,7 @@ bool is_terminal(standard_stream stream) {
 std::optional<std::string> read_secret_line(const std::string& prompt) {
     termios saved{};
     if (::tcgetattr(STDIN_FILENO, &saved) != 0) {
-        return read_line();
+        return read_input_line();
     }
     // Echo goes off before the prompt shows, so nothing typed after it is echoed or dropped.
     termios quiet = saved;
@@ -59,7 +38,7 @@ std::optional<std::string> read_secret_line(const std::string& prompt) {
     ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
     std::fputs(prompt.c_str(), stderr);
     std::fflush(stderr);
-    auto line = read_line();
+    auto line = read_input_line();
     ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
     return line;
 }

@@ -127,18 +127,6 @@ read_outcome read_existing_file(const std::string& path, std::string& out, std::
     return read_outcome::read;
 }
 
-std::string to_text_mode(const std::string& data) {
-    std::string out;
-    out.reserve(data.size() + data.size() / 16);
-    for (char c : data) {
-        if (c == '\n') {
-            out += '\r';
-        }
-        out += c;
-    }
-    return out;
-}
-
 bool write_file(const std::string& path, const std::string& data, bool text_mode) {
     unique_handle h(::CreateFileW(widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
