@@ -16,9 +16,10 @@ headless_shell::headless_shell()
 #endif
 }
 
-void headless_shell::create(std::function<int(int)> hook) {
+void headless_shell::create(command_hook hook) {
     hook_ = std::move(hook);
-    signals_.async_wait([this](const boost::system::error_code& ec, int n) { handle_signal(ec, n); });
+    signals_.async_wait(
+        [this](const boost::system::error_code& ec, int n) { handle_signal(ec, n); });
 }
 
 void headless_shell::handle_signal(const boost::system::error_code& ec,
@@ -28,7 +29,7 @@ void headless_shell::handle_signal(const boost::system::error_code& ec,
     }
 #ifdef SIGUSR1
     if (signal_number == SIGUSR1) {
-        const int running = hook_ ? hook_(0) : 0;
+        const int running = hook_ ? hook_(hook_code::toggle) : 0;
         std::fprintf(stderr, "Zebrix Server: service %s\n", running == 1 ? "started" : "stopped");
         refresh_running_state();
         signals_.async_wait(
@@ -46,7 +47,7 @@ void headless_shell::set_ip_text(const std::string& text) {
 
 void headless_shell::refresh_running_state() {
     if (hook_) {
-        platform::trace("running %d", hook_(2));
+        platform::trace("running %d", hook_(hook_code::query));
     }
 }
 
@@ -69,6 +70,8 @@ int headless_shell::run() {
     return 0;
 }
 
-void headless_shell::post(std::function<void()> work) { boost::asio::post(io_, std::move(work)); }
+void headless_shell::post(std::function<void()> work) {
+    boost::asio::post(io_, std::move(work));
+}
 
 } // namespace zs::core

@@ -14,7 +14,7 @@ class headless_shell final : public shell_interface {
 public:
     headless_shell();
 
-    void create(std::function<int(int)> hook) override;
+    void create(command_hook hook) override;
     void set_ip_text(const std::string& text) override;
     void refresh_running_state() override;
     void show_message(const std::u16string& text, message_icon icon) override;
@@ -30,7 +30,7 @@ private:
     boost::asio::io_context io_;
     boost::asio::executor_work_guard<boost::asio::io_context::executor_type> work_;
     boost::asio::signal_set signals_;
-    std::function<int(int)> hook_;
+    command_hook hook_;
     std::string ip_text_;
 };
 

@@ -6,10 +6,7 @@
 
 namespace zs::core {
 
-namespace {
-constexpr unsigned str_already_running = 20;
-constexpr unsigned str_unable_to_start = 21;
-} // namespace
+namespace {} // namespace
 
 server_lifecycle::server_lifecycle(lifecycle_pieces pieces, shell_interface& shell)
     : pieces_(std::move(pieces)), shell_(shell) {}
@@ -18,7 +15,7 @@ int server_lifecycle::run(const std::function<bool()>& acquire_instance) {
     // The instance check comes first, so a refused second copy never touches
     // the running server's job folders or registers a window of its own.
     if (!acquire_instance()) {
-        shell_.show_message(get_string(str_already_running), message_icon::warning);
+        shell_.show_message(get_string(core::string_id::already_running), message_icon::warning);
         return 0;
     }
     if (pieces_.end_stale_renderer) {
@@ -28,7 +25,7 @@ int server_lifecycle::run(const std::function<bool()>& acquire_instance) {
         pieces_.render_queue->start();
     }
     running_ = false;
-    shell_.create([this](int code) { return server_command_hook(code); });
+    shell_.create([this](hook_code code) { return server_command_hook(code); });
     if (!start_service()) {
         report_failed_start();
     }
@@ -67,8 +64,8 @@ bool server_lifecycle::start_service() {
         return true;
     }
     failure_ = order[started] != nullptr ? order[started]->failure() : std::string();
-    server_log::line(get_string_utf8(str_unable_to_start) + " on " + pieces_.ports_text() +
-                     (failure_.empty() ? "" : ": " + failure_));
+    server_log::line(get_string_utf8(core::string_id::unable_to_start) + " on " +
+                     pieces_.ports_text() + (failure_.empty() ? "" : ": " + failure_));
     while (started-- > 0) {
         if (order[started] != nullptr) {
             order[started]->stop();
@@ -82,7 +79,7 @@ bool server_lifecycle::start_service() {
 }
 
 void server_lifecycle::report_failed_start() {
-    std::u16string text = get_string(str_unable_to_start);
+    std::u16string text = get_string(core::string_id::unable_to_start);
     if (!failure_.empty()) {
         text += u"\n";
         text += platform::utf8_to_utf16(failure_);
@@ -107,29 +104,28 @@ void server_lifecycle::stop_service() {
     server_log::line("Service stopped on " + pieces_.ports_text());
 }
 
-int server_lifecycle::server_command_hook(int code) {
+int server_lifecycle::server_command_hook(hook_code code) {
     switch (code) {
-    case hook_toggle:
+    case hook_code::toggle:
         if (running_) {
             stop_service();
         } else if (!start_service()) {
             report_failed_start();
         }
         return running_ ? 1 : 0;
-    case hook_job_done:
+    case hook_code::job_done:
         if (pieces_.finish_current_job) {
             pieces_.finish_current_job();
         }
         return -1;
-    case hook_query:
+    case hook_code::query:
         return running_ ? 1 : 0;
-    case hook_refresh_address:
+    case hook_code::refresh_address:
         ip_text_ = pieces_.server_address();
         shell_.set_ip_text(ip_text_);
         return -1;
-    default:
-        return -1;
     }
+    return -1;
 }
 
 } // namespace zs::core

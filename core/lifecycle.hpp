@@ -40,13 +40,6 @@ struct lifecycle_pieces {
     std::function<std::string()> server_address = [] { return std::string("127.0.0.1"); };
 };
 
-enum hook_code : int {
-    hook_toggle = 0,
-    hook_job_done = 1,
-    hook_query = 2,
-    hook_refresh_address = 3
-};
-
 class server_lifecycle {
 public:
     server_lifecycle(lifecycle_pieces pieces, shell_interface& shell);
@@ -56,7 +49,7 @@ public:
     // acquire_instance is the single-instance check.
     int run(const std::function<bool()>& acquire_instance);
 
-    int server_command_hook(int code);
+    int server_command_hook(hook_code code);
     bool running() const { return running_; }
     const std::string& server_ip_text() const { return ip_text_; }
 

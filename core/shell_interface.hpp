@@ -8,16 +8,25 @@ namespace zs::core {
 
 enum class message_icon { warning, error, information };
 
+// The codes of the server command hook.
+enum class hook_code : int {
+    toggle = 0,          // start the service if it is stopped, else stop it
+    job_done = 1,        // the background renderer reports a finished job
+    query = 2,           // 1 while the service runs
+    refresh_address = 3, // recompute the address line, before the window shows
+};
+using command_hook = std::function<int(hook_code)>;
+
 class shell_interface {
 public:
     virtual ~shell_interface() = default;
     // Creates the window hidden; hook is the server command hook.
-    virtual void create(std::function<int(int)> hook) = 0;
+    virtual void create(command_hook hook) = 0;
     virtual void set_ip_text(const std::string& text) = 0;
     virtual void refresh_running_state() = 0;
     virtual void show_message(const std::u16string& text, message_icon icon) = 0;
-    virtual void close() = 0;  // ends run() with exit code 0
-    virtual int run() = 0;     // the message loop, until close
+    virtual void close() = 0; // ends run() with exit code 0
+    virtual int run() = 0;    // the message loop, until close
     // Queues work to run on the shell's own (main) thread.
     virtual void post(std::function<void()> work) = 0;
 };

@@ -95,11 +95,15 @@ string_table& strings() {
     return *slot;
 }
 
-std::u16string get_string(unsigned index) {
-    return strings().get_string(index);
+std::u16string get_string(string_id id) {
+    return strings().get_string(static_cast<unsigned>(id));
 }
-std::string get_string_utf8(unsigned index) {
-    return strings().get_utf8(index);
+std::string get_string_utf8(string_id id) {
+    return strings().get_utf8(static_cast<unsigned>(id));
+}
+std::u16string password_hint() {
+    return strings().get_string_or(static_cast<unsigned>(string_id::password_hint),
+                                   password_hint_default);
 }
 
 } // namespace zs::core

@@ -1,6 +1,8 @@
 #pragma once
 // The numbered user-interface texts: a built-in list, overridden line by line
 // by ZebrixServer_Strings.txt in the helper folder.
+#include "core/string_ids.hpp"
+
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -37,7 +39,9 @@ std::vector<std::u16string> decode_string_lines(std::string_view utf8);
 // The process's table; set up by the entry once the helper folder is known.
 void install_string_table(const std::string& helper_dir);
 string_table& strings();
-std::u16string get_string(unsigned index);
-std::string get_string_utf8(unsigned index);
+std::u16string get_string(string_id id);
+std::string get_string_utf8(string_id id);
+// The Options dialog's note, with its built-in text when the list is shorter.
+std::u16string password_hint();
 
 } // namespace zs::core

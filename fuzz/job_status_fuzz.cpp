@@ -80,15 +80,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string message = "unchanged";
     int number = -12345;
     const int result = zebrix::read_job_status(dir, message, number);
-    ZS_FUZZ_CHECK(result == zebrix::job_succeeded || result == zebrix::job_failed ||
-                  result == zebrix::job_succeeded_with_number);
-    ZS_FUZZ_CHECK(message.size() <= 4095 || result != zebrix::job_failed);
-    if (result == zebrix::job_failed) {
+    ZS_FUZZ_CHECK(result == protocol::job_outcome::succeeded || result == protocol::job_outcome::failed ||
+                  result == protocol::job_outcome::succeeded_with_number);
+    ZS_FUZZ_CHECK(message.size() <= 4095 || result != protocol::job_outcome::failed);
+    if (result == protocol::job_outcome::failed) {
         ZS_FUZZ_CHECK(message != "unchanged" || input.find("unchanged") != std::string::npos);
         ZS_FUZZ_CHECK(message.find("Developers:") == std::string::npos);
     } else {
         ZS_FUZZ_CHECK(input.find("Error=") != std::string::npos);
-        ZS_FUZZ_CHECK((result == zebrix::job_succeeded_with_number) ==
+        ZS_FUZZ_CHECK((result == protocol::job_outcome::succeeded_with_number) ==
                       starts_a_line(input, "StyleNameTimeSig="));
     }
 
@@ -110,9 +110,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     number = -1;
     const int own = zebrix::read_job_status(dir, message, number);
     if (code == 0) {
-        ZS_FUZZ_CHECK(own == zebrix::job_succeeded);
+        ZS_FUZZ_CHECK(own == protocol::job_outcome::succeeded);
     } else {
-        ZS_FUZZ_CHECK(own == zebrix::job_failed);
+        ZS_FUZZ_CHECK(own == protocol::job_outcome::failed);
         ZS_FUZZ_CHECK(message == text);
     }
     return 0;

@@ -131,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (type == protocol::JOB_SUBMIT) {
         ZS_FUZZ_CHECK(status == 1 && id >= 0 && reply_length == 0);
-        ZS_FUZZ_CHECK(r.queue.job_state(id) == zebrix::job_waiting);
+        ZS_FUZZ_CHECK(r.queue.job_state(id) == protocol::job_status::waiting);
         r.queue.remove_job(id); // keeps the queue small across runs
     }
     return 0;

@@ -4,8 +4,7 @@
 // lock and turns the program's notifications into events for it.
 #include "core/path_layout.hpp"
 #include "orvanta/ov_driver.hpp"
-#include "orvanta/ov_rc_interface.hpp"
-#include "protocol/zeb_message.hpp"
+#include "protocol/remote_program.hpp"
 
 #include <cstdint>
 #include <deque>
@@ -15,22 +14,22 @@
 
 namespace zs::orvanta {
 
-class orvanta_controller {
+class orvanta_controller final : public protocol::remote_program {
 public:
     orvanta_controller(OV& driver, const core::path_layout& layout);
 
     // False when another client is attached. Starts the program in the
     // background; never waits for a command or the program.
-    bool attach_client(ov_rc_interface* sink);
+    bool attach_client(protocol::rc_sink* sink) override;
     // Unlinks the program and then frees the binding (when `sink` holds it);
     // after a running command.
-    void detach_client(ov_rc_interface* sink);
+    void detach_client(protocol::rc_sink* sink) override;
     // An event (kind 1) numbered by the event counter; dropped without a
     // client. Never blocks the caller: while a command runs, the event is
     // queued and delivered right after that command's replies.
     void forward_event(std::int32_t code, std::int64_t wparam, std::int64_t lparam);
     // Runs one request; every reply goes to the attached sink. False ends the session.
-    bool execute_request(const protocol::ZebRequest& request);
+    bool execute_request(const protocol::ZebRequest& request) override;
 
     OV& driver() { return driver_; }
 
@@ -71,7 +70,7 @@ private:
 
     std::mutex command_mutex_; // the command lock, before the driver lock
     std::mutex sink_mutex_;    // guards sink_; held for no wait
-    ov_rc_interface* sink_ = nullptr;
+    protocol::rc_sink* sink_ = nullptr;
     std::uint32_t event_counter_ = 0;
 
     std::mutex events_mutex_;

@@ -1,5 +1,8 @@
-// The Orvanta command set: one handling pattern per command code.
+// The Orvanta command set: each code follows the pattern of its row in the
+// command table.
 #include "orvanta/orvanta_controller.hpp"
+
+#include "orvanta/command_table.hpp"
 #include "orvanta/ov_files.hpp"
 #include "orvanta/program_interface.hpp"
 #include "platform/codepage.hpp"
@@ -14,40 +17,7 @@ using protocol::ZebRequest;
 
 namespace {
 
-constexpr const char* not_responding = "zebw.exe is not fully running yet, or there is an open "
-                                       "dialog box in zebw.exe preventing responses";
 constexpr std::int32_t failure_code = 8; // program reported or refused
-
-bool is_plain_send(std::int32_t c) {
-    switch (c) {
-    case 4:
-    case 5:
-    case 9:
-    case 11:
-    case 12:
-    case 13:
-    case 14:
-    case 15:
-    case 16:
-    case 17:
-    case 20:
-    case 21:
-    case 22:
-    case 23:
-    case 25:
-    case 26:
-    case 27:
-    case 29:
-    case 30:
-    case 32:
-    case 34:
-    case 37:
-    case 39:
-        return true;
-    default:
-        return false;
-    }
-}
 
 const std::string* request_text(const ZebRequest& request) {
     const auto* data = request.find_data(protocol::ITEM_DATA);
@@ -61,27 +31,43 @@ std::string orvanta_controller::helper_file(const char* name) const {
 }
 
 void orvanta_controller::dispatch(const ZebRequest& request) {
-    const std::int32_t c = request.header.command;
-    if (is_plain_send(c) || (c == 10 && request.header.param2 != OV_TRACK_NAMES_LPARAM)) {
+    const ov_command* row = find_ov_command(request.header.command);
+    if (row == nullptr) {
+        send_error(request.header.request_id, 3, 0, TEXT_UNKNOWN_COMMAND);
+        return;
+    }
+    switch (row->pattern) {
+    case ov_pattern::plain_send:
         plain_send(request);
-    } else if (c == 6) {
+        return;
+    case ov_pattern::plain_post:
         plain_post(request);
-    } else if (c == 1) {
+        return;
+    case ov_pattern::posted_job:
         posted_job(request);
-    } else if (c == 2 || c == 3) {
+        return;
+    case ov_pattern::song_transfer:
         song_transfer(request);
-    } else if (c == 10) {
-        track_names(request);
-    } else if (c == 28) {
+        return;
+    case ov_pattern::track_names:
+        if (request.header.param2 == OV_TRACK_NAMES_LPARAM) {
+            track_names(request);
+        } else {
+            plain_send(request);
+        }
+        return;
+    case ov_pattern::section_names:
         section_names(request);
-    } else if (c == 40) {
+        return;
+    case ov_pattern::track_name_upload:
         track_name_upload(request);
-    } else if (c == 101) {
+        return;
+    case ov_pattern::folder_query:
         send_data(request.header.request_id, driver_.folder());
-    } else if (c == 102) {
+        return;
+    case ov_pattern::song_status:
         song_status_block(request);
-    } else {
-        send_error(request.header.request_id, 3, 0, "Unknown command");
+        return;
     }
 }
 
@@ -94,7 +80,7 @@ void orvanta_controller::plain_send(const ZebRequest& request) {
         return;
     }
     platform::trace("Receive wrong answer %d %d %d", h.command, h.param1, h.param2);
-    send_error(h.request_id, failure_code, r, not_responding);
+    send_error(h.request_id, failure_code, r, TEXT_NOT_RESPONDING);
 }
 
 void orvanta_controller::plain_post(const ZebRequest& request) {
@@ -106,7 +92,7 @@ void orvanta_controller::plain_post(const ZebRequest& request) {
         return;
     }
     platform::trace("Receive wrong answer %d %d %d", h.command, h.param1, h.param2);
-    send_error(h.request_id, failure_code, r, not_responding);
+    send_error(h.request_id, failure_code, r, TEXT_NOT_RESPONDING);
 }
 
 bool orvanta_controller::output_reports_error(std::int32_t id) {
@@ -129,7 +115,7 @@ void orvanta_controller::posted_job(const ZebRequest& request) {
     const std::int32_t posted = driver_.post_command(0, h.command, 0);
     if (posted != 1) {
         platform::trace("Answer != 1");
-        send_error(id, failure_code, posted, "Answer from Orvanta != 1");
+        send_error(id, failure_code, posted, TEXT_ANSWER_NOT_1);
         return;
     }
     const ov_timing& t = driver_.timing();
@@ -176,7 +162,7 @@ void orvanta_controller::song_transfer(const ZebRequest& request) {
     }
     const std::int32_t r = driver_.send_command(h.param1, h.command, h.param2);
     if (r != 1) {
-        send_error(id, failure_code, r, not_responding);
+        send_error(id, failure_code, r, TEXT_NOT_RESPONDING);
         return;
     }
     std::string output;
@@ -200,9 +186,9 @@ void orvanta_controller::song_transfer(const ZebRequest& request) {
 
 void orvanta_controller::track_names(const ZebRequest& request) {
     const std::int32_t id = request.header.request_id;
-    const std::int32_t r = driver_.send_command(0, 10, OV_TRACK_NAMES_LPARAM);
+    const std::int32_t r = driver_.send_command(0, OV_TRACK_NAMES, OV_TRACK_NAMES_LPARAM);
     if (r != 1) {
-        send_error(id, failure_code, r, "Zeb internal error");
+        send_error(id, failure_code, r, TEXT_INTERNAL_ERROR);
         return;
     }
     std::string text = read_key_values_text(layout_.ov_track_names_path());
@@ -212,9 +198,9 @@ void orvanta_controller::track_names(const ZebRequest& request) {
 
 void orvanta_controller::section_names(const ZebRequest& request) {
     const std::int32_t id = request.header.request_id;
-    const std::int32_t r = driver_.send_command(0, 28, 0);
+    const std::int32_t r = driver_.send_command(0, OV_SECTION_NAMES, 0);
     if (r != 1) {
-        send_error(id, failure_code, r, not_responding);
+        send_error(id, failure_code, r, TEXT_NOT_RESPONDING);
         return;
     }
     send_data(id, read_key_values_text(layout_.ov_section_names_path()));
@@ -229,13 +215,13 @@ void orvanta_controller::track_name_upload(const ZebRequest& request) {
             return;
         }
     }
-    const std::int32_t r = driver_.send_command(h.param1, 40, h.param2);
+    const std::int32_t r = driver_.send_command(h.param1, OV_TRACK_NAME_UPLOAD, h.param2);
     if (r == 1) {
         send_success(h.request_id);
         return;
     }
     platform::trace("Answer != 1");
-    send_error(h.request_id, failure_code, r, "Answer from Orvanta != 1");
+    send_error(h.request_id, failure_code, r, TEXT_ANSWER_NOT_1);
 }
 
 void orvanta_controller::song_status_block(const ZebRequest& request) {
@@ -243,9 +229,10 @@ void orvanta_controller::song_status_block(const ZebRequest& request) {
     std::array<std::int32_t, 1 + 3 * tracks> block{};
     block[0] = static_cast<std::int32_t>((block.size() - 1) * 4); // 576 bytes follow
     for (int i = 1; i <= tracks; ++i) {
-        block[i] = driver_.send_command(0, 36, i);
-        block[tracks + i] = driver_.send_command(0, 31, i);
-        block[2 * tracks + i] = driver_.send_command(0, 38, i);
+        for (std::size_t part = 0; part < OV_SONG_STATUS_PARTS.size(); ++part) {
+            block[part * static_cast<std::size_t>(tracks) + static_cast<std::size_t>(i)] =
+                driver_.send_command(0, OV_SONG_STATUS_PARTS[part], i);
+        }
     }
     std::string bytes(block.size() * 4, '\0');
     for (std::size_t i = 0; i < block.size(); ++i) {

@@ -4,8 +4,6 @@
 #include "core/server_log.hpp"
 #include "platform/files.hpp"
 #include "protocol/peer_text.hpp"
-#include "zebrix/render_files.hpp"
-#include "zebrix/render_queue.hpp"
 
 #include <algorithm>
 #include <cstring>
@@ -163,7 +161,7 @@ void proto0_client::submit() {
     std::string text(reinterpret_cast<const char*>(body_.data()), body_.size() - 1);
     std::vector<std::uint8_t>().swap(body_);
     const std::int32_t id = settings_.queue->add_job(std::move(text));
-    if (id == zebrix::add_queue_full) {
+    if (id == add_queue_full) {
         send_error(queue_full);
         return;
     }
@@ -177,13 +175,13 @@ void proto0_client::submit() {
 void proto0_client::status() {
     const std::int32_t id = word(4);
     switch (settings_.queue->job_state(id)) {
-    case zebrix::job_done:
+    case job_status::done:
         send_response(0, id, 0);
         return;
-    case zebrix::job_running:
+    case job_status::running:
         send_response(1, id, 0);
         return;
-    case zebrix::job_waiting:
+    case job_status::waiting:
         break;
     default:
         send_error(unable);
@@ -212,18 +210,18 @@ std::mutex& fetch_mutex() {
 
 void proto0_client::fetch(bool archive) {
     const std::int32_t id = word(4);
-    zebrix::render_queue& queue = *settings_.queue;
+    job_queue& queue = *settings_.queue;
     std::lock_guard lock(fetch_mutex()); // taken before the queue's own lock
-    const int state = queue.job_state(id);
-    if (!(state == zebrix::job_done ||
-          (state == zebrix::job_waiting && queue.queue_position(id) == 0))) {
+    const job_status state = queue.job_state(id);
+    if (!(state == job_status::done ||
+          (state == job_status::waiting && queue.queue_position(id) == 0))) {
         send_error(unable);
         return;
     }
     std::string message;
     int number = 0;
-    const int outcome = zebrix::read_job_status(queue.job_folder(id), message, number);
-    if (outcome == zebrix::job_failed) {
+    const job_outcome outcome = queue.job_result(id, message, number);
+    if (outcome == job_outcome::failed) {
         send_error(message);
         return;
     }
@@ -236,7 +234,7 @@ void proto0_client::fetch(bool archive) {
             platform::remove_file(path);
         }
     }
-    send_response(0, id, outcome == zebrix::job_succeeded_with_number ? number : 0);
+    send_response(0, id, outcome == job_outcome::succeeded_with_number ? number : 0);
     queue.remove_job(id);
 }
 

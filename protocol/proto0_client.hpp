@@ -1,6 +1,7 @@
 #pragma once
 // The render-job protocol: one request per connection (submit a job, ask for
 // its state, fetch its result file or an archive of its folder), then close.
+#include "protocol/job_queue.hpp"
 #include "protocol/session_base.hpp"
 
 #include <array>
@@ -8,10 +9,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-
-namespace zs::zebrix {
-class render_queue;
-}
 
 namespace zs::protocol {
 
@@ -25,7 +22,7 @@ inline constexpr std::size_t job_response_size = 116;
 inline constexpr std::int32_t max_job_body = 0x1000000;
 
 struct proto0_settings {
-    zebrix::render_queue* queue = nullptr;
+    job_queue* queue = nullptr;
     std::function<std::string()> password; // the configured one, lower case
     std::chrono::milliseconds close_pause = default_close_pause;
 };

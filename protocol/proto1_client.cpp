@@ -2,8 +2,8 @@
 
 #include "core/config_store.hpp"
 #include "core/server_log.hpp"
-#include "protocol/peer_text.hpp"
 #include "platform/digest.hpp"
+#include "protocol/peer_text.hpp"
 #include "protocol/song_client.hpp"
 
 #include <algorithm>

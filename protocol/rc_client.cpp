@@ -2,32 +2,31 @@
 
 namespace zs::protocol {
 
-RCClient::RCClient(proto1_session& owner, zebrix::zebrix_controller& controller,
-                   program_worker& worker)
-    : proto1_interface(owner), controller_(controller), worker_(worker),
+remote_client::remote_client(proto1_session& owner, remote_program& program, program_worker& worker)
+    : proto1_interface(owner), program_(program), worker_(worker),
       link_(std::make_shared<link>(owner)) {}
 
-RCClient::~RCClient() {
+remote_client::~remote_client() {
     link_->cut();
     if (attached_) {
         // After any command of this client still queued; the link outlives
-        // this object in the work, so the controller never holds a dangling sink.
+        // this object in the work, so the program never holds a dangling sink.
         worker_.post_always(
-            [&controller = controller_, sink = link_] { controller.detach_client(sink.get()); });
+            [&program = program_, sink = link_] { program.detach_client(sink.get()); });
     }
 }
 
-void RCClient::start() {
+void remote_client::start() {
     session().async_write_word(1, [this] { handle_greeting_written(); });
 }
 
-void RCClient::handle_greeting_written() {
-    // Never waits for the program: the controller only starts it in the background.
-    attached_ = controller_.attach_client(link_.get());
+void remote_client::handle_greeting_written() {
+    // Never waits for the program: attaching only starts it in the background.
+    attached_ = program_.attach_client(link_.get());
     session().async_write_word(attached_ ? 1 : 0, [this] { handle_verdict_written(); });
 }
 
-void RCClient::handle_verdict_written() {
+void remote_client::handle_verdict_written() {
     if (attached_) {
         session().read_request();
     } else {
@@ -35,12 +34,12 @@ void RCClient::handle_verdict_written() {
     }
 }
 
-void RCClient::handle_request(std::shared_ptr<ZebRequest> request) {
-    const bool queued = worker_.post([&controller = controller_, sink = link_, request, this] {
-        const bool keep = controller.execute_request(*request);
+void remote_client::handle_request(std::shared_ptr<ZebRequest> request) {
+    const bool queued = worker_.post([&program = program_, sink = link_, request, this] {
+        const bool keep = program.execute_request(*request);
         if (!keep) {
             // The client has said goodbye: the next client need not wait for the close.
-            controller.detach_client(sink.get());
+            program.detach_client(sink.get());
         }
         // `this` is used on the I/O thread only while the session lives.
         sink->post_work([this, keep] { handle_answered(keep); });
@@ -50,18 +49,28 @@ void RCClient::handle_request(std::shared_ptr<ZebRequest> request) {
     }
 }
 
-void RCClient::handle_answered(bool keep) {
+void remote_client::handle_answered(bool keep) {
     if (!keep) {
         attached_ = false;
     }
     session().request_done(keep);
 }
 
-client_factory make_rc_client_factory(zebrix::zebrix_controller& controller,
-                                      program_worker& worker) {
-    return [&controller, &worker](proto1_session& owner) -> std::unique_ptr<proto1_interface> {
-        return std::make_unique<RCClient>(owner, controller, worker);
+namespace {
+template <class Client>
+client_factory make_factory(remote_program& program, program_worker& worker) {
+    return [&program, &worker](proto1_session& owner) -> std::unique_ptr<proto1_interface> {
+        return std::make_unique<Client>(owner, program, worker);
     };
+}
+} // namespace
+
+client_factory make_rc_client_factory(remote_program& zebrix, program_worker& worker) {
+    return make_factory<RCClient>(zebrix, worker);
+}
+
+client_factory make_ov_client_factory(remote_program& orvanta, program_worker& worker) {
+    return make_factory<OvClient>(orvanta, worker);
 }
 
 } // namespace zs::protocol

@@ -19,7 +19,6 @@
 #include "platform/instance_lock.hpp"
 #include "platform/memory.hpp"
 #include "protocol/network_service.hpp"
-#include "protocol/ov_client.hpp"
 #include "protocol/program_worker.hpp"
 #include "protocol/proto0_client.hpp"
 #include "protocol/rc_client.hpp"
@@ -228,7 +227,7 @@ int main(int argc, char** argv) {
 
     core::server_lifecycle lifecycle(pieces, *shell);
     window.events().render_done = [&lifecycle] {
-        lifecycle.server_command_hook(core::hook_job_done);
+        lifecycle.server_command_hook(core::hook_code::job_done);
     };
     platform::instance_lock instance;
     platform::file_lock installation;

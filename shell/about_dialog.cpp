@@ -1,4 +1,5 @@
 #include "shell/about_dialog.hpp"
+#include "shell/ui_text.hpp"
 
 #include "core/strings.hpp"
 #include "core/version.hpp"
@@ -10,28 +11,24 @@
 
 namespace zs::shell {
 
-namespace {
-constexpr unsigned str_caption = 8, str_version = 9, str_notice = 10, str_build = 19;
-QString text_of(unsigned index) {
-    return QString::fromStdU16String(core::get_string(index));
-}
-} // namespace
+namespace {} // namespace
 
 about_dialog::about_dialog(const QIcon& icon, QWidget* parent) : QDialog(parent) {
     setObjectName("about");
-    setWindowTitle(text_of(str_caption));
+    setWindowTitle(text_of(core::string_id::about_caption));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     auto* picture = new QLabel(this);
     picture->setPixmap(icon.pixmap(48, 48));
     picture->setAlignment(Qt::AlignTop);
     version_ = new QLabel(this);
-    version_->setText(text_of(str_version) + " " + QString::fromLatin1(core::version_text) + " " +
-                      text_of(str_build) + " " + QString::fromLatin1(core::build_text));
+    version_->setText(
+        text_of(core::string_id::version) + " " + QString::fromLatin1(core::version_text) + " " +
+        text_of(core::string_id::build) + " " + QString::fromLatin1(core::build_text));
     QFont bold = version_->font();
     bold.setBold(true);
     version_->setFont(bold);
-    notice_ = new QLabel(text_of(str_notice), this);
+    notice_ = new QLabel(text_of(core::string_id::notice), this);
     notice_->setWordWrap(true);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);

@@ -1,4 +1,5 @@
 #include "shell/options_window.hpp"
+#include "shell/ui_text.hpp"
 
 #include "core/config_store.hpp"
 #include "core/strings.hpp"
@@ -16,16 +17,7 @@ namespace zs::shell {
 
 namespace {
 
-constexpr unsigned str_title = 4, str_password = 5, str_idle = 6, str_name = 7, str_ok = 13,
-                   str_cancel = 14, str_hint = 22;
 constexpr std::size_t max_edit_bytes = 4096;
-const char16_t* const hint_fallback = u"If password is default \"kxvwq\" - it will be disabled";
-// Not one of the numbered texts: the list's length is fixed.
-const char* const open_to_all = "Password checking is off: anyone on the network can connect";
-
-QString text_of(unsigned index) {
-    return QString::fromStdU16String(core::get_string(index));
-}
 
 // Whatever is typed or pasted into the password field shows in lower case.
 class lower_case_validator final : public QValidator {
@@ -84,10 +76,10 @@ options_window::options_window(const skin& look, core::config_store& config)
 
     ok_ = new skin_button(look.button_normal, look.button_pressed, this);
     ok_->move(138, 241);
-    ok_->setText(text_of(str_ok));
+    ok_->setText(text_of(core::string_id::ok));
     cancel_ = new skin_button(look.button_normal, look.button_pressed, this);
     cancel_->move(254, 241);
-    cancel_->setText(text_of(str_cancel));
+    cancel_->setText(text_of(core::string_id::cancel));
     connect(ok_, &QAbstractButton::clicked, this, &options_window::handle_ok);
     connect(cancel_, &QAbstractButton::clicked, this, &options_window::handle_cancel);
 }
@@ -123,9 +115,9 @@ void options_window::paint_overlay(QPainter& p) {
     p.setRenderHint(QPainter::TextAntialiasing);
     p.setFont(button_font(12));
     p.setPen(label_dark);
-    p.drawText(QRect(19, 9, 460, 30), Qt::AlignCenter, text_of(str_title));
+    p.drawText(QRect(19, 9, 460, 30), Qt::AlignCenter, text_of(core::string_id::options));
     p.setPen(label_light);
-    p.drawText(QRect(20, 10, 460, 30), Qt::AlignCenter, text_of(str_title));
+    p.drawText(QRect(20, 10, 460, 30), Qt::AlignCenter, text_of(core::string_id::options));
 
     // Labels end at x = 240, the hint at x = 440.
     p.setFont(label_font());
@@ -134,16 +126,15 @@ void options_window::paint_overlay(QPainter& p) {
                    text);
     };
     p.setPen(Qt::black);
-    right_aligned(240, 56, text_of(str_password));
-    right_aligned(240, 126, text_of(str_idle));
-    right_aligned(240, 161, text_of(str_name));
+    right_aligned(240, 56, text_of(core::string_id::password));
+    right_aligned(240, 126, text_of(core::string_id::idle_time));
+    right_aligned(240, 161, text_of(core::string_id::server_name));
     p.setPen(QColor(200, 100, 100));
-    right_aligned(
-        440, 91, QString::fromStdU16String(core::strings().get_string_or(str_hint, hint_fallback)));
+    right_aligned(440, 91, QString::fromStdU16String(core::password_hint()));
     if (password_checking_off()) {
         p.setPen(QColor(190, 40, 40));
         p.drawText(QRect(20, 196, 460, 20), Qt::AlignCenter | Qt::TextSingleLine,
-                   QString::fromLatin1(open_to_all));
+                   text_of(core::open_to_all_text));
     }
 }
 

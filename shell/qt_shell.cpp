@@ -71,7 +71,7 @@ void qt_shell::handle_signal(int number) {
     controller_->close();
 }
 
-void qt_shell::create(std::function<int(int)> hook) {
+void qt_shell::create(core::command_hook hook) {
     controller_->create(std::move(hook));
 }
 

@@ -31,7 +31,7 @@ public:
     qt_shell(core::config_store& config, int& argc, char** argv, shell_settings settings = {});
     ~qt_shell() override;
 
-    void create(std::function<int(int)> hook) override;
+    void create(core::command_hook hook) override;
     void set_ip_text(const std::string& text) override;
     void refresh_running_state() override;
     void show_message(const std::u16string& text, core::message_icon icon) override;

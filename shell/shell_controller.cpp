@@ -1,4 +1,5 @@
 #include "shell/shell_controller.hpp"
+#include "shell/ui_text.hpp"
 
 #include "core/config_store.hpp"
 #include "core/lifecycle.hpp"
@@ -15,13 +16,7 @@
 
 namespace zs::shell {
 
-namespace {
-constexpr unsigned str_caption = 0, str_server_ip = 1, str_description = 2, str_stop = 3,
-                   str_options = 4, str_start = 12;
-QString text_of(unsigned index) {
-    return QString::fromStdU16String(core::get_string(index));
-}
-} // namespace
+namespace {} // namespace
 
 shell_controller::shell_controller(core::config_store& config, shell_settings settings)
     : config_(config), settings_(std::move(settings)), skin_(skin::make()) {}
@@ -31,7 +26,7 @@ shell_controller::~shell_controller() {
     delete about_.data();
 }
 
-void shell_controller::create(std::function<int(int)> hook) {
+void shell_controller::create(core::command_hook hook) {
     if (window_) {
         return;
     }
@@ -40,8 +35,8 @@ void shell_controller::create(std::function<int(int)> hook) {
 
     window_ = std::make_unique<server_window>(skin_);
     window_->setWindowIcon(skin_.window_icon);
-    window_->set_title(text_of(str_caption));
-    window_->set_options_label(text_of(str_options));
+    window_->set_title(text_of(core::string_id::caption));
+    window_->set_options_label(text_of(core::string_id::options));
     connect(window_.get(), &server_window::start_stop_clicked, this, &shell_controller::start_stop);
     connect(window_.get(), &server_window::hide_clicked, this, &shell_controller::toggle_visible);
     connect(window_.get(), &server_window::minimize_requested, this,
@@ -57,7 +52,7 @@ void shell_controller::create(std::function<int(int)> hook) {
             &shell_controller::toggle_visible);
     connect(tray_->about_action(), &QAction::triggered, this, &shell_controller::show_about);
     connect(tray_->exit_action(), &QAction::triggered, this, &shell_controller::close);
-    tray_->add(text_of(str_caption));
+    tray_->add(text_of(core::string_id::caption));
 
     hidden_ = tray_area();
     window_->set_minimize_hides(hidden_);
@@ -76,7 +71,7 @@ about_dialog* shell_controller::about() const {
 }
 
 bool shell_controller::running() const {
-    return hook_ && hook_(core::hook_query) == 1;
+    return hook_ && hook_(core::hook_code::query) == 1;
 }
 
 void shell_controller::set_ip_text(const std::string& text) {
@@ -86,8 +81,8 @@ void shell_controller::set_ip_text(const std::string& text) {
 
 void shell_controller::rebuild_status() {
     if (window_) {
-        window_->set_status_text(text_of(str_server_ip) + " " + ip_text_ + "\n" +
-                                 text_of(str_description) + "\n");
+        window_->set_status_text(text_of(core::string_id::server_ip) + " " + ip_text_ + "\n" +
+                                 text_of(core::string_id::description) + "\n");
     }
 }
 
@@ -97,7 +92,7 @@ void shell_controller::refresh_running_state() {
     }
     const bool on = running();
     tray_->set_running(on);
-    window_->set_running(on, text_of(on ? str_stop : str_start));
+    window_->set_running(on, text_of(on ? core::string_id::stop : core::string_id::start));
     rebuild_status();
     relabel_menu();
 }
@@ -122,7 +117,7 @@ void shell_controller::show_message(const QString& text, core::message_icon icon
                                    : icon == core::message_icon::warning ? QMessageBox::Warning
                                                                          : QMessageBox::Information;
     QWidget* owner = window_ && window_->isVisible() ? window_.get() : nullptr;
-    QMessageBox box(kind, text_of(str_caption), text, QMessageBox::Ok, owner);
+    QMessageBox box(kind, text_of(core::string_id::caption), text, QMessageBox::Ok, owner);
     box.setWindowIcon(skin_.window_icon);
     box.exec();
 }
@@ -132,7 +127,7 @@ void shell_controller::start_stop() {
         return;
     }
     // A failed start reports itself through show_message.
-    hook_(core::hook_toggle);
+    hook_(core::hook_code::toggle);
     refresh_running_state();
 }
 
@@ -142,7 +137,7 @@ void shell_controller::toggle_visible() {
     }
     if (hidden_) {
         if (hook_) {
-            hook_(core::hook_refresh_address);
+            hook_(core::hook_code::refresh_address);
         }
         hidden_ = false;
         window_->show();

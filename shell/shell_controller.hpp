@@ -28,7 +28,7 @@ public:
     shell_controller(core::config_store& config, shell_settings settings);
     ~shell_controller() override;
 
-    void create(std::function<int(int)> hook); // once; the window starts hidden
+    void create(core::command_hook hook); // once; the window starts hidden
     void set_ip_text(const std::string& text);
     void refresh_running_state();
     void show_message(const QString& text, core::message_icon icon);
@@ -60,7 +60,7 @@ private:
     core::config_store& config_;
     shell_settings settings_;
     skin skin_;
-    std::function<int(int)> hook_;
+    core::command_hook hook_;
     std::unique_ptr<server_window> window_;
     std::unique_ptr<tray> tray_;
     QPointer<options_window> options_;

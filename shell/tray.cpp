@@ -1,27 +1,23 @@
 #include "shell/tray.hpp"
+#include "shell/ui_text.hpp"
 
 #include "core/strings.hpp"
 
 namespace zs::shell {
 
 namespace {
-constexpr unsigned str_stop = 3, str_start = 12, str_show = 15, str_hide = 16, str_about = 17,
-                   str_exit = 18;
 constexpr int max_tip_chars = 128;
 
-QString text_of(unsigned index) {
-    return QString::fromStdU16String(core::get_string(index));
-}
 } // namespace
 
 tray::tray(const QIcon& running, const QIcon& stopped, std::chrono::milliseconds tray_poll)
     : running_(running), stopped_(stopped), icon_(stopped) {
     menu_.setObjectName("Context");
-    start_stop_ = menu_.addAction(text_of(str_start));
-    show_hide_ = menu_.addAction(text_of(str_show));
+    start_stop_ = menu_.addAction(text_of(core::string_id::start));
+    show_hide_ = menu_.addAction(text_of(core::string_id::show));
     menu_.addSeparator();
-    about_ = menu_.addAction(text_of(str_about));
-    exit_ = menu_.addAction(text_of(str_exit));
+    about_ = menu_.addAction(text_of(core::string_id::about));
+    exit_ = menu_.addAction(text_of(core::string_id::exit));
     icon_.setContextMenu(&menu_);
 
     connect(&menu_, &QMenu::aboutToShow, this, &tray::menu_opening);
@@ -49,10 +45,10 @@ void tray::set_running(bool running) {
 }
 
 void tray::relabel(bool running, bool hidden) {
-    start_stop_->setText(text_of(running ? str_stop : str_start));
-    show_hide_->setText(text_of(hidden ? str_show : str_hide));
-    about_->setText(text_of(str_about));
-    exit_->setText(text_of(str_exit));
+    start_stop_->setText(text_of(running ? core::string_id::stop : core::string_id::start));
+    show_hide_->setText(text_of(hidden ? core::string_id::show : core::string_id::hide));
+    about_->setText(text_of(core::string_id::about));
+    exit_->setText(text_of(core::string_id::exit));
 }
 
 void tray::handle_activated(QSystemTrayIcon::ActivationReason reason) {

@@ -1,8 +1,10 @@
 // Stand-in for Orvanta: answers WM_OV_IDENTIFY and WM_OV_COMMAND, runs the
 // posted jobs 1 and 102 and writes its files into OvHelper/ beside it.
+#include "orvanta/command_table.hpp"
 #include "orvanta/program_interface.hpp"
 #include "sim/stand_in.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -28,7 +30,9 @@ public:
         }
         const long long code = m.wparam & 0xFFFF;
         std::int64_t reply = 1;
-        if (code == 1 || code == 102) {
+        const ov_command* row = find_ov_command(static_cast<std::int32_t>(code));
+        if (row &&
+            (row->pattern == ov_pattern::posted_job || row->pattern == ov_pattern::song_status)) {
             start_job(b, code);
         } else {
             self_.delay_for(b, code);
@@ -66,35 +70,31 @@ private:
 
     std::int64_t handle_command(const sim::key_values& b, long long code, std::int64_t lparam) {
         const auto error = self_.error_text(b, code);
-        switch (code) {
-        case OV_CMD_NOTIFY_WINDOW:
+        if (code == OV_CMD_NOTIFY_WINDOW) {
             notify_window_ = static_cast<platform::window_handle>(lparam);
             return 1;
-        case OV_CMD_JOB_STATE:
+        }
+        if (code == OV_CMD_JOB_STATE) {
             return job_state_->load();
-        case 31:
-        case 36:
-        case 38:
-            return lparam;
-        case 2:
-        case 3: {
+        }
+        if (std::find(OV_SONG_STATUS_PARTS.begin(), OV_SONG_STATUS_PARTS.end(), code) !=
+            OV_SONG_STATUS_PARTS.end()) {
+            return lparam; // each part answers differently, so a mixed-up block shows
+        }
+        const ov_command* row = find_ov_command(static_cast<std::int32_t>(code));
+        const ov_pattern pattern = row ? row->pattern : ov_pattern::plain_send;
+        if (pattern == ov_pattern::song_transfer) {
             const std::string song = "[Song]\nTitle=Multitrack Demo\nTracks=8\nTempo=96\n";
             sim::write_text(helper_ + OV_SONG_FILE, song);
             sim::write_text(helper_ + OV_OUTPUT_FILE, error.value_or(song));
             return 1;
         }
-        case 28:
+        if (pattern == ov_pattern::section_names) {
             sim::write_text(helper_ + OV_SECTION_NAMES_FILE,
                             "Section1=Intro\nSection2=Verse\nSection3=Chorus\n");
-            break;
-        case 10:
-            if (lparam == OV_TRACK_NAMES_LPARAM) {
-                sim::write_text(helper_ + OV_TRACK_NAMES_FILE,
-                                "Track1=Drums\nTrack2=Bass\nTrack3=Guitar\nTrack4=Vocals\n");
-            }
-            break;
-        default:
-            break;
+        } else if (pattern == ov_pattern::track_names && lparam == OV_TRACK_NAMES_LPARAM) {
+            sim::write_text(helper_ + OV_TRACK_NAMES_FILE,
+                            "Track1=Drums\nTrack2=Bass\nTrack3=Guitar\nTrack4=Vocals\n");
         }
         if (error) {
             sim::write_text(helper_ + OV_OUTPUT_FILE, *error);

@@ -1,6 +1,7 @@
 // Stand-in for the interactive Zebrix program: answers WM_ZEBW_COMMAND and
 // writes its result files into the helper folder beside it.
 #include "sim/stand_in.hpp"
+#include "zebrix/command_table.hpp"
 #include "zebrix/program_interface.hpp"
 
 #include <atomic>
@@ -50,17 +51,19 @@ private:
         }
         const auto error = self_.error_text(b, code);
         const std::string ok = "error=0\n";
-        if (code == 1) {
+        const zebw_command* row = find_zebw_command(static_cast<std::int32_t>(code));
+        const zebw_pattern pattern = row ? row->pattern : zebw_pattern::plain_send;
+        if (pattern == zebw_pattern::song_list) {
             sim::write_text(helper_ + ZEBW_SONG_LIST_FILE,
                             "1=Demo Song One\n2=Demo Song Two\n3=Demo Song Three\n");
-        } else if (code == 2 || code == 3) {
+        } else if (pattern == zebw_pattern::song_transfer) {
             const std::string song = "[Song]\nNumber=" + std::to_string(first) +
                                      "\nTitle=Demo Song " + std::to_string(first) +
                                      "\nStyle=Pop\nTempo=120\nKey=C\n";
             sim::write_text(helper_ + ZEBW_SONG_FILE, song);
             sim::write_text(helper_ + ZEBW_OUTPUT_FILE, error.value_or(song));
             return 1;
-        } else if (code == 12) {
+        } else if (pattern == zebw_pattern::section_names) {
             sim::write_text(helper_ + ZEBW_SECTION_NAMES_FILE,
                             "SectionName=1,Intro\nSectionName=2,Verse\nSectionName=3,Chorus\n"
                             "SectionName=4,Ending\n");

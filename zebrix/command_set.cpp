@@ -112,30 +112,24 @@ std::string command_set::servable_file(const std::string& name) const {
 }
 
 std::shared_ptr<ZebResponse> command_set::execute(const ZebRequest& request) {
-    switch (request.header.command) {
-    case 1:
-        return song_list(request);
-    case 2:
-    case 3:
-        return song_text(request);
-    case 4:
-    case 5:
-    case 6:
-    case 9:
-    case 10:
-    case 17:
-    case 22:
-        return simple(request, false);
-    case 12:
-        return section_names(request);
-    case 13:
-        return track_values(request);
-    case 14:
-    case 21:
-        return simple(request, true);
-    default:
+    const zebw_command* row = find_zebw_command(request.header.command);
+    if (row == nullptr) {
         return make_error_reply(request.header.request_id, ERR_UNKNOWN, 0, TEXT_UNKNOWN_COMMAND);
     }
+    switch (row->pattern) {
+    case zebw_pattern::song_list:
+        return song_list(request, *row);
+    case zebw_pattern::song_transfer:
+        return song_text(request, *row);
+    case zebw_pattern::section_names:
+        return section_names(request, *row);
+    case zebw_pattern::track_values:
+        return track_values(request, *row);
+    case zebw_pattern::plain_send:
+    case zebw_pattern::raw_send:
+        break;
+    }
+    return simple(request, *row);
 }
 
 bool command_set::write_input(const ZebRequest& request, int wparam, int lparam, reply_ptr& reply) {
@@ -157,15 +151,15 @@ bool command_set::output_failed(std::int32_t request_id, reply_ptr& reply) {
                               });
 }
 
-command_set::reply_ptr command_set::song_list(const ZebRequest& request) {
+command_set::reply_ptr command_set::song_list(const ZebRequest& request, const zebw_command& row) {
     const auto id = request.header.request_id;
     reply_ptr reply;
     if (!write_input(request, 1, 0, reply)) {
         return reply;
     }
-    const std::int32_t result = program_.send_command(0, 1, 0);
+    const std::int32_t result = program_.send_command(0, row.code, 0);
     if (result != 1) {
-        return make_error_reply(id, ERR_PROGRAM, result, TEXT_CANT_WRITE_INPUT);
+        return make_error_reply(id, ERR_PROGRAM, result, row.failure);
     }
     if (output_failed(id, reply)) {
         return reply;
@@ -174,12 +168,12 @@ command_set::reply_ptr command_set::song_list(const ZebRequest& request) {
     if (!read_and_remove_file(helper_dir_ + ZEBW_SONG_LIST_FILE, list)) {
         return make_error_reply(id, ERR_OUTPUT, 0, TEXT_NO_SONG_LIST);
     }
-    reply = make_reply(id, 1, 1, 0);
+    reply = make_reply(id, 1, row.success_status, 0);
     reply->add_data(ITEM_DATA, std::move(list));
     return reply;
 }
 
-command_set::reply_ptr command_set::song_text(const ZebRequest& request) {
+command_set::reply_ptr command_set::song_text(const ZebRequest& request, const zebw_command& row) {
     const auto& h = request.header;
     reply_ptr reply;
     if (!write_input(request, h.command, h.param1, reply)) {
@@ -187,13 +181,13 @@ command_set::reply_ptr command_set::song_text(const ZebRequest& request) {
     }
     const std::int32_t result = program_.send_command(h.param1, h.command, h.param2);
     if (result != 1) {
-        return make_error_reply(h.request_id, ERR_PROGRAM, result, TEXT_NOT_RUNNING);
+        return make_error_reply(h.request_id, ERR_PROGRAM, result, row.failure);
     }
     std::string output;
     if (!read_and_remove_file(helper_dir_ + ZEBW_OUTPUT_FILE, output)) {
         return make_error_reply(h.request_id, ERR_OUTPUT, 0, TEXT_CANT_READ_OUTPUT);
     }
-    reply = make_reply(h.request_id, 1, 1, 0);
+    reply = make_reply(h.request_id, 1, row.success_status, 0);
     reply->add_data(ITEM_DATA, std::move(output));
     if (const protocol::ZebFileList* wanted = request.find_file_list()) {
         protocol::ZebFileList* files = reply->add_file_list();
@@ -208,7 +202,8 @@ command_set::reply_ptr command_set::song_text(const ZebRequest& request) {
     return reply;
 }
 
-command_set::reply_ptr command_set::section_names(const ZebRequest& request) {
+command_set::reply_ptr command_set::section_names(const ZebRequest& request,
+                                                  const zebw_command& row) {
     const auto id = request.header.request_id;
     key_value_store store;
     reply_ptr reply;
@@ -218,46 +213,47 @@ command_set::reply_ptr command_set::section_names(const ZebRequest& request) {
         }
         reply = make_reply(id, 1, 0, 0);
     } else {
-        const std::int32_t result = program_.send_command(0, 12, 0);
+        const std::int32_t result = program_.send_command(0, row.code, 0);
         if (result != 1) {
-            return make_error_reply(id, ERR_PROGRAM, result, TEXT_NOT_RUNNING);
+            return make_error_reply(id, ERR_PROGRAM, result, row.failure);
         }
         if (output_failed(id, reply)) {
             return reply;
         }
         read_key_value_file(helper_dir_ + ZEBW_SECTION_NAMES_FILE, store);
-        reply = make_reply(id, 1, 1, 0);
+        reply = make_reply(id, 1, row.success_status, 0);
     }
     reply->add_data(ITEM_DATA, serialize_key_values(store));
     return reply;
 }
 
-command_set::reply_ptr command_set::track_values(const ZebRequest& request) {
+command_set::reply_ptr command_set::track_values(const ZebRequest& request,
+                                                 const zebw_command& row) {
     const auto id = request.header.request_id;
     const std::int64_t wparam = zebw_command_wparam(request.header.param1, ZEBW_CMD_TRACK_VALUE);
     key_value_store store;
     for (const auto& [code, name] : track_table) {
         const std::int32_t result = program_.send_raw(wparam, code);
         if (result == ZEBW_TRACK_VALUE_FAILED) {
-            return make_error_reply(id, ERR_PROGRAM, result, TEXT_NOT_RUNNING);
+            return make_error_reply(id, ERR_PROGRAM, result, row.failure);
         }
         add_key_value(store, name, std::to_string(result));
     }
-    auto reply = make_reply(id, 1, 0, 0);
+    auto reply = make_reply(id, 1, row.success_status, 0);
     reply->add_data(ITEM_DATA, serialize_key_values(store));
     return reply;
 }
 
-command_set::reply_ptr command_set::simple(const ZebRequest& request, bool raw) {
+command_set::reply_ptr command_set::simple(const ZebRequest& request, const zebw_command& row) {
     const auto& h = request.header;
+    const bool raw = row.pattern == zebw_pattern::raw_send;
     const std::int32_t result =
         raw ? program_.send_raw(zebw_command_wparam(h.param1, h.command), h.param2)
             : program_.send_command(h.param1, h.command, h.param2);
     if (result != 1) {
-        return make_error_reply(h.request_id, ERR_PROGRAM, result,
-                                raw ? TEXT_NOT_IMPLEMENTED : TEXT_NOT_RUNNING);
+        return make_error_reply(h.request_id, ERR_PROGRAM, result, row.failure);
     }
-    return make_reply(h.request_id, 1, 1, 0);
+    return make_reply(h.request_id, 1, row.success_status, 0);
 }
 
 } // namespace zs::zebrix

@@ -1,23 +1,14 @@
 #pragma once
 // The remote-control commands of zebw.exe: each client command code follows
-// one of a few fixed patterns (send and report; hand over text and return
-// the program's files; answer from a series of replies).
+// the pattern its row of the command table names.
 #include "protocol/zeb_message.hpp"
+#include "zebrix/command_table.hpp"
 #include "zebrix/zebw_driver.hpp"
 
 #include <memory>
 #include <string>
 
 namespace zs::zebrix {
-
-// Reply texts the client sees.
-inline constexpr char TEXT_NOT_RUNNING[] = "zebw.exe is not fully running yet, or there is an open "
-                                           "dialog box in zebw.exe preventing responses";
-inline constexpr char TEXT_CANT_WRITE_INPUT[] = "Can't write input";
-inline constexpr char TEXT_CANT_READ_OUTPUT[] = "Can't read output";
-inline constexpr char TEXT_NO_SONG_LIST[] = "Unable to get song list";
-inline constexpr char TEXT_UNKNOWN_COMMAND[] = "Unknown command";
-inline constexpr char TEXT_NOT_IMPLEMENTED[] = "Function is not implemented yet";
 
 // Error codes of replies.
 inline constexpr int ERR_INPUT = 1;
@@ -56,11 +47,11 @@ private:
     // False after an error reply was made (in `reply`).
     bool write_input(const protocol::ZebRequest& request, int wparam, int lparam, reply_ptr& reply);
     bool output_failed(std::int32_t request_id, reply_ptr& reply);
-    reply_ptr song_list(const protocol::ZebRequest& request);
-    reply_ptr song_text(const protocol::ZebRequest& request);
-    reply_ptr section_names(const protocol::ZebRequest& request);
-    reply_ptr track_values(const protocol::ZebRequest& request);
-    reply_ptr simple(const protocol::ZebRequest& request, bool raw);
+    reply_ptr song_list(const protocol::ZebRequest& request, const zebw_command& row);
+    reply_ptr song_text(const protocol::ZebRequest& request, const zebw_command& row);
+    reply_ptr section_names(const protocol::ZebRequest& request, const zebw_command& row);
+    reply_ptr track_values(const protocol::ZebRequest& request, const zebw_command& row);
+    reply_ptr simple(const protocol::ZebRequest& request, const zebw_command& row);
     // The file a client may have for `name`: its path, or empty.
     std::string servable_file(const std::string& name) const;
 

@@ -146,16 +146,16 @@ void write_job_status(const std::string& job_folder, const std::string& message,
     platform::write_file(job_folder + "ZebOutput.txt", text, true);
 }
 
-int read_job_status(const std::string& job_folder, std::string& message, int& number) {
+job_outcome read_job_status(const std::string& job_folder, std::string& message, int& number) {
     std::string content;
     if (!platform::read_file(job_folder + "Zeboutput.txt", content)) {
         message = server_error;
-        return job_failed;
+        return job_outcome::failed;
     }
     std::string rest;
     if (!find_line(content, "Error=", rest)) {
         message = server_error;
-        return job_failed;
+        return job_outcome::failed;
     }
     const int n = core::parse_leading_int(rest);
     if (n != 0) {
@@ -172,13 +172,13 @@ int read_job_status(const std::string& job_folder, std::string& message, int& nu
         } else {
             message = std::string(server_error) + ": " + std::to_string(n);
         }
-        return job_failed;
+        return job_outcome::failed;
     }
     if (find_line(content, "StyleNameTimeSig=", rest)) {
         number = core::parse_leading_int(rest);
-        return job_succeeded_with_number;
+        return job_outcome::succeeded_with_number;
     }
-    return job_succeeded;
+    return job_outcome::succeeded;
 }
 
 } // namespace zs::zebrix

@@ -1,6 +1,8 @@
 #pragma once
 // The files of a render job: the input handed to the background renderer and
 // the status file in the job's folder.
+#include "protocol/job_queue.hpp"
+
 #include <cstdint>
 #include <string>
 
@@ -10,6 +12,8 @@ class path_layout;
 } // namespace zs::core
 
 namespace zs::zebrix {
+
+using protocol::job_outcome;
 
 struct render_input {
     std::string job_text;           // exactly as the client sent it
@@ -44,10 +48,9 @@ bool write_render_input(const core::path_layout& layout, const core::config_stor
 // written.
 void write_job_status(const std::string& job_folder, const std::string& message, int code);
 
-enum job_outcome : int { job_succeeded = 0, job_failed = 1, job_succeeded_with_number = 2 };
-
-// Reads the job's status file: job_failed with `message`; job_succeeded, or
-// job_succeeded_with_number with the "StyleNameTimeSig=" value in `number`.
-int read_job_status(const std::string& job_folder, std::string& message, int& number);
+// Reads the job's status file: failed with `message`; succeeded, or
+// succeeded_with_number with the "StyleNameTimeSig=" value in `number`.
+protocol::job_outcome read_job_status(const std::string& job_folder, std::string& message,
+                                      int& number);
 
 } // namespace zs::zebrix

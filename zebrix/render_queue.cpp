@@ -1,5 +1,7 @@
 #include "zebrix/render_queue.hpp"
 
+#include "zebrix/render_files.hpp"
+
 #include "platform/files.hpp"
 #include "zip/zip_folder.hpp"
 
@@ -105,7 +107,7 @@ void render_queue::drop_expired() {
     std::lock_guard lock(mutex_);
     const std::uint32_t now = clock_.now_ms();
     for (auto it = jobs_.begin(); it != jobs_.end();) {
-        if (it->status == job_done &&
+        if (it->status == job_status::done &&
             static_cast<std::uint32_t>(now - it->time) > settings_.done_job_lifetime_ms) {
             delete_job_folder(it->id);
             it = jobs_.erase(it);
@@ -149,7 +151,7 @@ void render_queue::release_text(job& j) {
 std::int32_t render_queue::add_job(std::string text) {
     std::lock_guard lock(mutex_);
     const auto waiting = static_cast<std::size_t>(std::count_if(
-        jobs_.begin(), jobs_.end(), [](const job& j) { return j.status == job_waiting; }));
+        jobs_.begin(), jobs_.end(), [](const job& j) { return j.status == job_status::waiting; }));
     if (waiting >= settings_.max_waiting_jobs ||
         text.size() > settings_.max_waiting_bytes - waiting_bytes_) {
         return add_queue_full;
@@ -169,13 +171,13 @@ std::int32_t render_queue::add_job(std::string text) {
     return id;
 }
 
-int render_queue::job_state(std::int32_t id) {
+job_status render_queue::job_state(std::int32_t id) {
     std::lock_guard lock(mutex_);
     job* j = find(id);
     if (j == nullptr) {
-        return job_unknown;
+        return job_status::unknown;
     }
-    if (j->status == job_done) {
+    if (j->status == job_status::done) {
         j->time = clock_.now_ms();
     }
     return j->status;
@@ -186,9 +188,9 @@ int render_queue::queue_position(std::int32_t id) {
     int ahead = 0;
     for (const job& j : jobs_) {
         if (j.id == id) {
-            return j.status == job_waiting ? ahead + 1 : 0;
+            return j.status == job_status::waiting ? ahead + 1 : 0;
         }
-        if (j.status == job_waiting) {
+        if (j.status == job_status::waiting) {
             ++ahead;
         }
     }
@@ -205,6 +207,10 @@ bool render_queue::find_job_result(std::int32_t id, std::string& path) {
         }
     }
     return false;
+}
+
+job_outcome render_queue::job_result(std::int32_t id, std::string& message, int& number) {
+    return read_job_status(job_folder(id), message, number);
 }
 
 bool render_queue::zip_job_folder(std::int32_t id, std::string& path) {
@@ -231,7 +237,7 @@ void render_queue::remove_job(std::int32_t id) {
 std::int32_t render_queue::first_waiting(std::string& text) {
     std::lock_guard lock(mutex_);
     for (job& j : jobs_) {
-        if (j.status == job_waiting) {
+        if (j.status == job_status::waiting) {
             text = std::move(j.text);
             waiting_bytes_ -= text.size();
             j.text.clear();
@@ -244,7 +250,7 @@ std::int32_t render_queue::first_waiting(std::string& text) {
 void render_queue::mark_running(std::int32_t id) {
     std::lock_guard lock(mutex_);
     if (job* j = find(id)) {
-        j->status = job_running;
+        j->status = job_status::running;
         j->time = clock_.now_ms();
         release_text(*j);
     }
@@ -254,7 +260,7 @@ void render_queue::mark_done(std::int32_t id) {
     std::lock_guard lock(mutex_);
     if (job* j = find(id)) {
         release_text(*j);
-        j->status = job_done;
+        j->status = job_status::done;
         j->time = clock_.now_ms();
     }
 }

@@ -3,6 +3,7 @@
 // the thread that drops finished jobs nobody asked about for a while.
 #include "core/lifecycle.hpp"
 #include "platform/clock.hpp"
+#include "protocol/job_queue.hpp"
 #include "zebrix/render_settings.hpp"
 
 #include <condition_variable>
@@ -16,13 +17,12 @@
 
 namespace zs::zebrix {
 
-enum job_status : int { job_unknown = -1, job_waiting = 0, job_running = 1, job_done = 2 };
+using protocol::add_failed;
+using protocol::add_queue_full;
+using protocol::job_outcome;
+using protocol::job_status;
 
-// add_job's answers other than an id.
-inline constexpr std::int32_t add_failed = -1;     // the job's folder cannot be made
-inline constexpr std::int32_t add_queue_full = -2; // the waiting jobs reach a bound
-
-class render_queue final : public core::service_piece {
+class render_queue final : public core::service_piece, public protocol::job_queue {
 public:
     render_queue(std::string outputs_dir, std::function<bool()> debug_mode,
                  platform::clock_source& clock, render_queue_settings settings = {});
@@ -36,18 +36,16 @@ public:
     // mode, drops every job.
     void stop() override;
 
-    // The new job's id, add_failed, or add_queue_full when the waiting jobs
-    // would pass the settings' count or text size. The text is kept once.
-    std::int32_t add_job(std::string text);
-    // The status, or job_unknown; reading job_done renews the job's time.
-    int job_state(std::int32_t id);
-    // Waiting jobs ahead plus one for a waiting job; 0 for running or done; -1 unknown.
-    int queue_position(std::int32_t id);
-    // The first result file of the job that can be read.
-    bool find_job_result(std::int32_t id, std::string& path);
-    // Packs the job folder into "<folder>.zip" beside it.
-    bool zip_job_folder(std::int32_t id, std::string& path);
-    void remove_job(std::int32_t id);
+    // add_queue_full when the waiting jobs would pass the settings' count or
+    // text size. The text is kept once.
+    std::int32_t add_job(std::string text) override;
+    job_status job_state(std::int32_t id) override;
+    int queue_position(std::int32_t id) override;
+    job_outcome job_result(std::int32_t id, std::string& message, int& number) override;
+    bool find_job_result(std::int32_t id, std::string& path) override;
+    // The archive is "<folder>.zip".
+    bool zip_job_folder(std::int32_t id, std::string& path) override;
+    void remove_job(std::int32_t id) override;
 
     std::string job_folder(std::int32_t id) const; // "<outputs>/007/"
     bool debug_mode() const { return debug_mode_(); }
@@ -65,7 +63,7 @@ private:
     struct job {
         std::int32_t id = 0;
         std::string text;
-        int status = job_waiting;
+        job_status status = job_status::waiting;
         std::uint32_t time = 0;
     };
     job* find(std::int32_t id);

@@ -101,7 +101,7 @@ void render_worker::finish_current_job() {
     if (current_ != -1) {
         std::string message;
         int number = 0;
-        if (read_job_status(queue_.job_folder(current_), message, number) == job_failed) {
+        if (read_job_status(queue_.job_folder(current_), message, number) == job_outcome::failed) {
             log_failure(current_, message);
         }
         queue_.mark_done(current_);
@@ -248,7 +248,7 @@ void render_worker::renderer_gone() {
     if (!platform::can_open_for_read(folder + ZEBW3_STATUS_FILE)) {
         write_job_status(folder, renderer_lost, render_failed_code);
         log_failure(current_, "zebw3.exe ended while rendering it");
-    } else if (read_job_status(folder, message, number) == job_failed) {
+    } else if (read_job_status(folder, message, number) == job_outcome::failed) {
         log_failure(current_, message);
     }
     queue_.mark_done(current_);

@@ -2,7 +2,7 @@
 // At most one remote-control client drives zebw.exe at a time. The
 // controller holds that client's reply sink, runs its commands one at a time
 // under the command lock and turns the program's notifications into events.
-#include "protocol/zeb_message.hpp"
+#include "protocol/remote_program.hpp"
 #include "zebrix/command_set.hpp"
 #include "zebrix/zebw_driver.hpp"
 
@@ -12,14 +12,7 @@
 
 namespace zs::zebrix {
 
-// Where the attached client's replies and events go.
-class zebw_rc_interface {
-public:
-    virtual ~zebw_rc_interface() = default;
-    virtual void send_response(std::shared_ptr<protocol::ZebResponse> response) = 0;
-};
-
-class zebrix_controller {
+class zebrix_controller final : public protocol::remote_program {
 public:
     // The driver is released when the client detaches; the commands run against it.
     zebrix_controller(ZEBW& driver, command_set& commands);
@@ -27,16 +20,16 @@ public:
     // False, and nothing changes, while another sink is attached. Otherwise
     // stores the sink and starts the program in the background. Never waits
     // for a command or the program.
-    bool attach_client(zebw_rc_interface* sink);
+    bool attach_client(protocol::rc_sink* sink) override;
     // Releases the program and then frees the controller (only for the sink
     // that holds it); after a running command.
-    void detach_client(zebw_rc_interface* sink);
+    void detach_client(protocol::rc_sink* sink) override;
     // An event with the next event id for the attached client; dropped (the
     // id still advances) when none is attached.
     void forward_event(std::int64_t wparam, std::int64_t lparam);
     // By the request's action: 0 empty reply and false (the session ends),
     // 1 the command, anything else "Unknown command".
-    bool execute_request(const protocol::ZebRequest& request);
+    bool execute_request(const protocol::ZebRequest& request) override;
 
     bool attached();
 
@@ -47,7 +40,7 @@ private:
     command_set& commands_;
     std::mutex command_lock_; // always taken before the driver's own lock
     std::mutex sink_lock_;    // guards the two below; held for no wait
-    zebw_rc_interface* sink_ = nullptr;
+    protocol::rc_sink* sink_ = nullptr;
     std::int32_t event_counter_ = 0;
 };
 

@@ -1,4 +1,5 @@
 #include "shell/win32/about_dialog.hpp"
+#include "shell/win32/ui_text.hpp"
 
 #include "core/strings.hpp"
 #include "core/version.hpp"
@@ -10,13 +11,6 @@ namespace zs::shell::win32 {
 
 namespace {
 
-constexpr unsigned str_caption = 8, str_version = 9, str_notice = 10, str_build = 19;
-
-std::wstring text_of(unsigned index) {
-    const std::u16string s = core::get_string(index);
-    return std::wstring(s.begin(), s.end());
-}
-
 std::wstring widen_ascii(const char* text) {
     return std::wstring(text, text + std::char_traits<char>::length(text));
 }
@@ -24,11 +18,12 @@ std::wstring widen_ascii(const char* text) {
 INT_PTR CALLBACK about_procedure(HWND dialog, UINT message, WPARAM wp, LPARAM) {
     switch (message) {
     case WM_INITDIALOG: {
-        ::SetWindowTextW(dialog, text_of(str_caption).c_str());
-        const std::wstring line = text_of(str_version) + L" " + widen_ascii(core::version_text) +
-                                  L" " + text_of(str_build) + L" " + widen_ascii(core::build_text);
+        ::SetWindowTextW(dialog, text_of(core::string_id::about_caption).c_str());
+        const std::wstring line =
+            text_of(core::string_id::version) + L" " + widen_ascii(core::version_text) + L" " +
+            text_of(core::string_id::build) + L" " + widen_ascii(core::build_text);
         ::SetDlgItemTextW(dialog, IDC_ABOUT_VERSION, line.c_str());
-        ::SetDlgItemTextW(dialog, IDC_ABOUT_NOTICE, text_of(str_notice).c_str());
+        ::SetDlgItemTextW(dialog, IDC_ABOUT_NOTICE, text_of(core::string_id::notice).c_str());
         return TRUE;
     }
     case WM_COMMAND:

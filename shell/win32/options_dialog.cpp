@@ -1,4 +1,5 @@
 #include "shell/win32/options_dialog.hpp"
+#include "shell/win32/ui_text.hpp"
 
 #include "core/config_store.hpp"
 #include "core/strings.hpp"
@@ -11,18 +12,8 @@ namespace zs::shell::win32 {
 
 namespace {
 
-constexpr unsigned str_title = 4, str_password = 5, str_idle = 6, str_name = 7, str_ok = 13,
-                   str_cancel = 14, str_hint = 22;
 constexpr int width = 500, height = 285;
 constexpr int max_edit_bytes = 4096;
-constexpr char16_t default_hint[] = u"If password is default \"kxvwq\" - it will be disabled";
-// Not one of the numbered texts: the list's length is fixed.
-constexpr wchar_t open_to_all[] = L"Password checking is off: anyone on the network can connect";
-
-std::wstring text_of(unsigned index) {
-    const std::u16string s = core::get_string(index);
-    return std::wstring(s.begin(), s.end());
-}
 
 // An edit's text in the ANSI code page, as the configuration holds it.
 std::string narrow_text(HWND edit) {
@@ -128,20 +119,22 @@ void options_dialog::save() {
 void options_dialog::paint(HDC dc) {
     draw_bitmap(dc, skin_.options_background());
     HGDIOBJ old = ::SelectObject(dc, title_font_.get());
-    draw_two_colour(dc, text_of(str_title), RECT{19, 9, 479, 39}, label_dark, RECT{20, 10, 480, 40},
-                    label_light, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    draw_two_colour(dc, text_of(core::string_id::options), RECT{19, 9, 479, 39}, label_dark,
+                    RECT{20, 10, 480, 40}, label_light,
+                    DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     ::SelectObject(dc, label_font_.get());
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, RGB(0, 0, 0));
     const UINT right = DT_RIGHT | DT_SINGLELINE | DT_NOPREFIX;
-    const std::pair<unsigned, int> labels[] = {
-        {str_password, 56}, {str_idle, 126}, {str_name, 161}};
+    const std::pair<core::string_id, int> labels[] = {{core::string_id::password, 56},
+                                                      {core::string_id::idle_time, 126},
+                                                      {core::string_id::server_name, 161}};
     for (const auto& [index, y] : labels) {
         const std::wstring text = text_of(index);
         RECT r{0, y, 240, y + 24};
         ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, right);
     }
-    const std::u16string hint = core::strings().get_string_or(str_hint, default_hint);
+    const std::u16string hint = core::password_hint();
     const std::wstring hint_text(hint.begin(), hint.end());
     ::SetTextColor(dc, RGB(200, 100, 100));
     RECT r{0, 91, 440, 115};
@@ -149,7 +142,8 @@ void options_dialog::paint(HDC dc) {
     if (narrow_text(password_) == core::default_password) {
         ::SetTextColor(dc, RGB(190, 40, 40));
         RECT below{20, 196, 480, 220};
-        ::DrawTextW(dc, open_to_all, -1, &below, DT_CENTER | DT_SINGLELINE | DT_NOPREFIX);
+        ::DrawTextW(dc, wide_text(core::open_to_all_text).c_str(), -1, &below,
+                    DT_CENTER | DT_SINGLELINE | DT_NOPREFIX);
     }
     ::SelectObject(dc, old);
 }
@@ -180,8 +174,9 @@ LRESULT options_dialog::handle_message(UINT message, WPARAM wp, LPARAM lp) {
     case WM_DRAWITEM: {
         const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
         const bool pressed = (item.itemState & ODS_SELECTED) != 0;
-        skin_.draw_button(item, skin_.button(pressed),
-                          text_of(item.CtlID == ID_OPTIONS_OK ? str_ok : str_cancel));
+        skin_.draw_button(
+            item, skin_.button(pressed),
+            text_of(item.CtlID == ID_OPTIONS_OK ? core::string_id::ok : core::string_id::cancel));
         return TRUE;
     }
     case WM_COMMAND:

@@ -1,4 +1,5 @@
 #include "shell/win32/server_window.hpp"
+#include "shell/win32/ui_text.hpp"
 
 #include "core/lifecycle.hpp"
 #include "core/strings.hpp"
@@ -11,9 +12,6 @@ namespace zs::shell::win32 {
 
 namespace {
 
-constexpr unsigned str_caption = 0, str_server_ip = 1, str_description = 2, str_stop = 3,
-                   str_options = 4, str_start = 12, str_show = 15, str_hide = 16, str_about = 17,
-                   str_exit = 18;
 constexpr int width = 312, height = 314;
 constexpr COLORREF version_colour = RGB(80, 88, 100);
 
@@ -23,11 +21,6 @@ constexpr UINT zebrix_notify = 1287;
 constexpr UINT render_done = 1424;
 constexpr UINT orvanta_first = 1025;
 constexpr UINT orvanta_last = 1043;
-
-std::wstring text_of(unsigned index) {
-    const std::u16string s = core::get_string(index);
-    return std::wstring(s.begin(), s.end());
-}
 
 HMENU control_id(int id) {
     return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
@@ -51,7 +44,7 @@ server_window::~server_window() {
     destroy();
 }
 
-bool server_window::create(std::function<int(int)> hook) {
+bool server_window::create(core::command_hook hook) {
     if (window_ != nullptr) {
         return true;
     }
@@ -83,7 +76,7 @@ bool server_window::create(std::function<int(int)> hook) {
     create_controls();
     rebuild_status();
     hidden_ = true;
-    if (!tray_.add(window_, skin_.tray_icon(running()), text_of(str_caption))) {
+    if (!tray_.add(window_, skin_.tray_icon(running()), text_of(core::string_id::caption))) {
         // No notification area: a hidden window could never be reached.
         platform::trace("tray icon not added, showing the window");
         show_window();
@@ -133,11 +126,11 @@ void server_window::destroy() {
 }
 
 std::wstring server_window::start_stop_label() const {
-    return text_of(running() ? str_stop : str_start);
+    return text_of(running() ? core::string_id::stop : core::string_id::start);
 }
 
 bool server_window::running() const {
-    return hook_ && hook_(core::hook_query) == 1;
+    return hook_ && hook_(core::hook_code::query) == 1;
 }
 
 void server_window::set_ip_text(const std::wstring& text) {
@@ -149,8 +142,8 @@ void server_window::rebuild_status() {
     if (status_ == nullptr) {
         return;
     }
-    const std::wstring text =
-        text_of(str_server_ip) + L" " + ip_text_ + L"\n" + text_of(str_description) + L"\n";
+    const std::wstring text = text_of(core::string_id::server_ip) + L" " + ip_text_ + L"\n" +
+                              text_of(core::string_id::description) + L"\n";
     ::SetWindowTextW(status_, text.c_str());
     // The static is transparent: the background under it is painted again.
     RECT r{};
@@ -171,7 +164,7 @@ void server_window::refresh_running_state() {
 
 void server_window::start_stop() {
     if (hook_) {
-        hook_(core::hook_toggle); // a failed start shows its own message
+        hook_(core::hook_code::toggle); // a failed start shows its own message
     }
     refresh_running_state();
 }
@@ -194,7 +187,7 @@ void server_window::hide_window() {
 
 void server_window::show_window() {
     if (hook_) {
-        hook_(core::hook_refresh_address);
+        hook_(core::hook_code::refresh_address);
     }
     animate(false);
     ::SetWindowLongPtrW(window_, GWLP_HWNDPARENT, 0);
@@ -225,9 +218,9 @@ void server_window::track_tray_menu() {
     HMENU popup = ::GetSubMenu(menu, 0);
     const std::pair<UINT, std::wstring> labels[] = {
         {ID_TRAY_START_STOP, start_stop_label()},
-        {ID_TRAY_SHOW_HIDE, text_of(hidden_ ? str_show : str_hide)},
-        {ID_ABOUT, text_of(str_about)},
-        {ID_EXIT, text_of(str_exit)},
+        {ID_TRAY_SHOW_HIDE, text_of(hidden_ ? core::string_id::show : core::string_id::hide)},
+        {ID_ABOUT, text_of(core::string_id::about)},
+        {ID_EXIT, text_of(core::string_id::exit)},
     };
     for (const auto& [id, label] : labels) {
         ::ModifyMenuW(popup, id, MF_BYCOMMAND | MF_STRING, id, label.c_str());
@@ -272,7 +265,7 @@ void server_window::paint_background(HDC dc) {
     draw_bitmap(dc, skin_.main_background());
     // The skin's header carries the caption, as on the other platform.
     HGDIOBJ old = ::SelectObject(dc, title_font_.get());
-    draw_two_colour(dc, text_of(str_caption), RECT{51, 7, 265, 39}, RGB(0, 0, 0),
+    draw_two_colour(dc, text_of(core::string_id::caption), RECT{51, 7, 265, 39}, RGB(0, 0, 0),
                     RECT{50, 6, 264, 38}, label_light,
                     DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
     ::SelectObject(dc, old);
@@ -285,7 +278,7 @@ void server_window::draw_item(const DRAWITEMSTRUCT& item) {
     } else if (item.CtlID == ID_START_STOP) {
         skin_.draw_button(item, skin_.button(pressed), start_stop_label());
     } else if (item.CtlID == ID_OPTIONS) {
-        skin_.draw_button(item, skin_.button(pressed), text_of(str_options));
+        skin_.draw_button(item, skin_.button(pressed), text_of(core::string_id::options));
     }
 }
 

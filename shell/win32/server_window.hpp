@@ -39,7 +39,7 @@ public:
 
     // Registers the classes and makes the window, hidden to the tray (shown
     // where there is no notification area). False when the window failed.
-    bool create(std::function<int(int)> hook);
+    bool create(core::command_hook hook);
     void destroy(); // removes the tray icon; destroying posts the quit message
 
     void set_ip_text(const std::wstring& text);
@@ -76,7 +76,7 @@ private:
     core::config_store& config_;
     notification_procedure notify_;
     std::function<void()> on_posted_;
-    std::function<int(int)> hook_;
+    core::command_hook hook_;
     skin skin_;
     tray_icon tray_;
     options_dialog options_;

@@ -30,7 +30,7 @@ win32_shell::~win32_shell() {
     close();
 }
 
-void win32_shell::create(std::function<int(int)> hook) {
+void win32_shell::create(core::command_hook hook) {
     if (closed_ || !window_->create(std::move(hook))) {
         return;
     }
@@ -64,7 +64,7 @@ void win32_shell::show_message(const std::u16string& text, core::message_icon ic
     const UINT kind = icon == core::message_icon::error     ? MB_ICONERROR
                       : icon == core::message_icon::warning ? MB_ICONWARNING
                                                             : MB_ICONINFORMATION;
-    const std::u16string caption = core::get_string(0);
+    const std::u16string caption = core::get_string(core::string_id::caption);
     const std::wstring body(text.begin(), text.end());
     const std::wstring title(caption.begin(), caption.end());
     HWND owner = window_->handle() != nullptr && !window_->hidden() ? window_->handle() : nullptr;

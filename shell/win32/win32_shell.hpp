@@ -34,7 +34,7 @@ public:
                 win32_shell_settings settings = {});
     ~win32_shell() override;
 
-    void create(std::function<int(int)> hook) override;
+    void create(core::command_hook hook) override;
     void set_ip_text(const std::string& text) override;
     void refresh_running_state() override;
     void show_message(const std::u16string& text, core::message_icon icon) override;

@@ -35,7 +35,7 @@ private:
 class fake_shell : public shell_interface {
 public:
     explicit fake_shell(journal& j) : j_(j) {}
-    void create(std::function<int(int)> hook) override {
+    void create(command_hook hook) override {
         hook_ = std::move(hook);
         j_.events.push_back("create");
     }
@@ -53,11 +53,11 @@ public:
         return 0;
     }
     void post(std::function<void()> work) override { work(); }
-    std::function<void(std::function<int(int)>&)> during_run;
+    std::function<void(command_hook&)> during_run;
 
 private:
     journal& j_;
-    std::function<int(int)> hook_;
+    command_hook hook_;
 };
 
 struct rig {
@@ -102,17 +102,17 @@ TEST(Lifecycle, PartWayFailedStartStopsWhatStarted) {
     rig r;
     r.discovery.succeed = false;
     server_lifecycle l(r.pieces(), r.shell);
-    r.shell.during_run = [&](std::function<int(int)>& hook) {
-        EXPECT_EQ(hook(hook_query), 0);
+    r.shell.during_run = [&](command_hook& hook) {
+        EXPECT_EQ(hook(hook_code::query), 0);
         r.discovery.succeed = true;
-        EXPECT_EQ(hook(hook_toggle), 1);
-        EXPECT_EQ(hook(hook_query), 1);
-        EXPECT_EQ(hook(hook_query), 1);
-        EXPECT_EQ(hook(hook_toggle), 0);
-        EXPECT_EQ(hook(hook_toggle), 1);
-        EXPECT_EQ(hook(hook_job_done), -1);
-        EXPECT_EQ(hook(hook_refresh_address), -1);
-        EXPECT_EQ(hook(42), -1);
+        EXPECT_EQ(hook(hook_code::toggle), 1);
+        EXPECT_EQ(hook(hook_code::query), 1);
+        EXPECT_EQ(hook(hook_code::query), 1);
+        EXPECT_EQ(hook(hook_code::toggle), 0);
+        EXPECT_EQ(hook(hook_code::toggle), 1);
+        EXPECT_EQ(hook(hook_code::job_done), -1);
+        EXPECT_EQ(hook(hook_code::refresh_address), -1);
+        EXPECT_EQ(hook(static_cast<hook_code>(42)), -1);
     };
     l.run([] { return true; });
     const std::vector<std::string> expected_start = {
@@ -174,9 +174,9 @@ TEST(Lifecycle, FailedStartNamesThePieceThatFailed) {
     r.tcp.succeed = false;
     r.tcp.why = "TCP port 6789 is in use";
     server_lifecycle l(r.pieces(), r.shell);
-    r.shell.during_run = [&](std::function<int(int)>& hook) {
+    r.shell.during_run = [&](command_hook& hook) {
         r.tcp.why = "TCP port 6789 may not be opened by this user";
-        EXPECT_EQ(hook(hook_toggle), 0);
+        EXPECT_EQ(hook(hook_code::toggle), 0);
     };
     l.run([] { return true; });
     std::vector<std::string> messages;

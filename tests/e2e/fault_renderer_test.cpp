@@ -77,7 +77,7 @@ TEST_F(RendererFault, KilledRendererEndsTheJobAtTheNextCycleAndTheNextJobRuns) {
     worker.run_cycle();
     const platform::process_id renderer = control.find_running();
     ASSERT_NE(renderer, 0) << "the worker started no renderer";
-    EXPECT_EQ(queue.job_state(first), zebrix::job_running);
+    EXPECT_EQ(queue.job_state(first), protocol::job_status::running);
     ASSERT_TRUE(platform::terminate_process(renderer, 5s));
     ASSERT_TRUE(eventually([this] { return control.find_running() == 0; }, 5s));
 
@@ -85,12 +85,12 @@ TEST_F(RendererFault, KilledRendererEndsTheJobAtTheNextCycleAndTheNextJobRuns) {
     // the renderer has gone.
     clock.now += 500;
     worker.run_cycle();
-    EXPECT_EQ(queue.job_state(first), zebrix::job_done);
+    EXPECT_EQ(queue.job_state(first), protocol::job_status::done);
     EXPECT_EQ(worker.current_job(), -1);
     std::string message;
     int number = 0;
     EXPECT_EQ(zebrix::read_job_status(queue.job_folder(first), message, number),
-              zebrix::job_failed);
+              protocol::job_outcome::failed);
     EXPECT_EQ(message, "Error occurred on server");
     std::string status;
     platform::read_file(queue.job_folder(first) + "ZebOutput.txt", status);
@@ -106,7 +106,7 @@ TEST_F(RendererFault, KilledRendererEndsTheJobAtTheNextCycleAndTheNextJobRuns) {
     ASSERT_TRUE(eventually(
         [&] { return platform::file_exists(queue.job_folder(second) + "ZebOutput.txt"); }, 5s));
     worker.finish_current_job(); // the report the main window would pass on
-    EXPECT_EQ(queue.job_state(second), zebrix::job_done);
+    EXPECT_EQ(queue.job_state(second), protocol::job_status::done);
     EXPECT_NE(zebrix::read_job_status(queue.job_folder(second), message, number),
-              zebrix::job_failed);
+              protocol::job_outcome::failed);
 }

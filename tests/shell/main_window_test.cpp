@@ -122,7 +122,7 @@ TEST(main_window, without_a_notification_area_it_is_shown_and_minimizes_instead_
     EXPECT_FALSE(rig.controller().hidden());
     // This machine's own address, as a client would need it.
     rig.address = zs::core::server_ip_text();
-    rig.lifecycle->server_command_hook(zs::core::hook_refresh_address);
+    rig.lifecycle->server_command_hook(zs::core::hook_code::refresh_address);
     EXPECT_TRUE(window.status_text().contains(QString::fromStdString(rig.address)));
     EXPECT_TRUE(zs::test::save_screenshot(window, "main_window_no_tray"));
 

@@ -50,7 +50,7 @@ shell_rig::shell_rig(bool tray_area) {
         return address;
     };
     lifecycle = std::make_unique<core::server_lifecycle>(pieces, *shell);
-    shell->create([this](int code) { return lifecycle->server_command_hook(code); });
+    shell->create([this](zs::core::hook_code code) { return lifecycle->server_command_hook(code); });
 }
 
 shell_rig::~shell_rig() {

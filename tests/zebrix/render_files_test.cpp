@@ -98,11 +98,11 @@ TEST(JobStatus, WrittenInTextModeAndReadBack) {
     int number = -1;
     zebrix::write_job_status(tmp.path(), "", 0);
     EXPECT_EQ(read_all(tmp / "ZebOutput.txt"), "Error=0\r\r\n");
-    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), zebrix::job_succeeded);
+    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), protocol::job_outcome::succeeded);
 
     zebrix::write_job_status(tmp.path(), "Error occurred", -100);
     EXPECT_EQ(read_all(tmp / "ZebOutput.txt"), "Error=-100\r\n;Error #-100, Error occurred");
-    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), zebrix::job_failed);
+    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), protocol::job_outcome::failed);
     EXPECT_EQ(message, "Error occurred");
 
     zebrix::write_job_status(tmp / "missing/", "x", 1); // nothing happens
@@ -114,20 +114,20 @@ TEST(JobStatus, ReadingRules) {
     const std::string file = tmp / "ZebOutput.txt";
     std::string message;
     int number = 0;
-    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), zebrix::job_failed);
+    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), protocol::job_outcome::failed);
     EXPECT_EQ(message, "Error occurred on server");
 
     platform::write_file(file, "Something=1\r\n");
-    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), zebrix::job_failed);
+    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), protocol::job_outcome::failed);
     EXPECT_EQ(message, "Error occurred on server");
 
     platform::write_file(file, "Error= 5\r\n");
-    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), zebrix::job_failed);
+    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), protocol::job_outcome::failed);
     EXPECT_EQ(message, "Error occurred on server: 5");
 
     // A CR before the LF stays part of the message; "Developers:" is dropped.
     platform::write_file(file, "x\nError=7\r\n;Error #7, Bad style, sorry Developers: see log\r\n");
-    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), zebrix::job_failed);
+    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), protocol::job_outcome::failed);
     EXPECT_EQ(message, "Bad style, sorry ");
     platform::write_file(file, "Error=7\r\n;Error #7 no comma\r\n");
     zebrix::read_job_status(tmp.path(), message, number);
@@ -135,22 +135,22 @@ TEST(JobStatus, ReadingRules) {
 
     platform::write_file(file, "Error=0\r\nStyleNameTimeSig=3\r\n");
     EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number),
-              zebrix::job_succeeded_with_number);
+              protocol::job_outcome::succeeded_with_number);
     EXPECT_EQ(number, 3);
 
     // Written under another letter case, found all the same.
     platform::remove_file(file);
     platform::write_file(tmp / "ZEBOUTPUT.TXT", "Error=0\n");
-    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), zebrix::job_succeeded);
+    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), protocol::job_outcome::succeeded);
 
     // A line longer than the reader's buffer (prefix + 4096 bytes) comes in
     // parts, and a part may begin with the prefix.
     platform::write_file(tmp / "ZEBOUTPUT.TXT",
                          "Error=0\nX=" + std::string(4110, 'a') + "StyleNameTimeSig=4\n");
     EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number),
-              zebrix::job_succeeded_with_number);
+              protocol::job_outcome::succeeded_with_number);
     EXPECT_EQ(number, 4);
     platform::write_file(tmp / "ZEBOUTPUT.TXT",
                          "Error=0\nX=" + std::string(4111, 'a') + "StyleNameTimeSig=4\n");
-    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), zebrix::job_succeeded);
+    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), protocol::job_outcome::succeeded);
 }

@@ -52,7 +52,7 @@ TEST_F(queue_fixture, IdsFoldersAndRemoval) {
     queue.remove_job(0);
     queue.remove_job(1);
     EXPECT_FALSE(platform::folder_exists(tmp / "outputs/000/"));
-    EXPECT_EQ(queue.job_state(0), zebrix::job_unknown);
+    EXPECT_EQ(queue.job_state(0), protocol::job_status::unknown);
     EXPECT_EQ(queue.add_job("c"), 2);
 }
 
@@ -89,8 +89,8 @@ TEST_F(queue_fixture, PositionCountsWaitingJobsAhead) {
     queue.mark_running(1);
     EXPECT_EQ(queue.queue_position(0), 0);
     EXPECT_EQ(queue.queue_position(2), 1);
-    EXPECT_EQ(queue.job_state(1), zebrix::job_running);
-    EXPECT_EQ(queue.job_state(0), zebrix::job_done);
+    EXPECT_EQ(queue.job_state(1), protocol::job_status::running);
+    EXPECT_EQ(queue.job_state(0), protocol::job_status::done);
 }
 
 TEST_F(queue_fixture, WorkerSideTakesWaitingJobsInOrder) {
@@ -119,7 +119,7 @@ TEST(RenderQueueBounds, SubmissionsBeyondTheWaitingBoundsAreRefused) {
     EXPECT_EQ(queue.add_job("1"), 0);
     EXPECT_EQ(queue.add_job("2"), 1);
     EXPECT_EQ(queue.add_job("3"), 2);
-    EXPECT_EQ(queue.add_job("4"), zebrix::add_queue_full);
+    EXPECT_EQ(queue.add_job("4"), protocol::add_queue_full);
     EXPECT_FALSE(platform::folder_exists(tmp / "outputs/003/"));
 
     // The worker takes job 0: it no longer waits, one more fits.
@@ -129,7 +129,7 @@ TEST(RenderQueueBounds, SubmissionsBeyondTheWaitingBoundsAreRefused) {
     queue.mark_running(0);
     EXPECT_EQ(queue.add_job("12345678"), 3); // 2 + 8 bytes wait now
     queue.remove_job(1);
-    EXPECT_EQ(queue.add_job("xx"), zebrix::add_queue_full) << "11 bytes would wait";
+    EXPECT_EQ(queue.add_job("xx"), protocol::add_queue_full) << "11 bytes would wait";
     const std::int32_t small = queue.add_job("x");
     EXPECT_GE(small, 0);
     queue.remove_job(3);
@@ -141,7 +141,7 @@ TEST(RenderQueueBounds, SubmissionsBeyondTheWaitingBoundsAreRefused) {
     queue.start();
     EXPECT_EQ(queue.add_job("0123456789"), 0);
     EXPECT_EQ(queue.add_job(""), 1);
-    EXPECT_EQ(queue.add_job("a"), zebrix::add_queue_full);
+    EXPECT_EQ(queue.add_job("a"), protocol::add_queue_full);
 }
 
 TEST_F(queue_fixture, DoneJobsAreDroppedAMinuteAfterTheirLastQuery) {
@@ -150,15 +150,15 @@ TEST_F(queue_fixture, DoneJobsAreDroppedAMinuteAfterTheirLastQuery) {
     queue.add_job("b");
     queue.mark_done(0);
     clock.now += 50000;
-    EXPECT_EQ(queue.job_state(0), zebrix::job_done); // renews its time
+    EXPECT_EQ(queue.job_state(0), protocol::job_status::done); // renews its time
     clock.now += 59000;
     queue.drop_expired();
-    EXPECT_EQ(queue.job_state(0), zebrix::job_done);
+    EXPECT_EQ(queue.job_state(0), protocol::job_status::done);
     clock.now += 60001;
     queue.drop_expired();
-    EXPECT_EQ(queue.job_state(0), zebrix::job_unknown);
+    EXPECT_EQ(queue.job_state(0), protocol::job_status::unknown);
     EXPECT_FALSE(platform::folder_exists(tmp / "outputs/000/"));
-    EXPECT_EQ(queue.job_state(1), zebrix::job_waiting); // never started, kept
+    EXPECT_EQ(queue.job_state(1), protocol::job_status::waiting); // never started, kept
 }
 
 TEST(RenderQueue, MaintenanceThreadDropsExpiredJobs) {

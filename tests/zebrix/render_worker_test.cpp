@@ -108,15 +108,15 @@ TEST_F(worker_fixture, RenderJobStartsTheRendererAndFinishesOnItsReport) {
     EXPECT_EQ(control.start_wait, std::chrono::milliseconds(10000));
     EXPECT_EQ(control.renders, 1);
     EXPECT_EQ(control.last_window, 5);
-    EXPECT_EQ(queue.job_state(id), zebrix::job_running);
+    EXPECT_EQ(queue.job_state(id), protocol::job_status::running);
     EXPECT_EQ(worker.current_job(), id);
 
     // Next job waits while one is current; the running renderer is reused.
     const int next = queue.add_job("Output=stylelist");
     worker.run_cycle();
-    EXPECT_EQ(queue.job_state(next), zebrix::job_waiting);
+    EXPECT_EQ(queue.job_state(next), protocol::job_status::waiting);
     worker.finish_current_job();
-    EXPECT_EQ(queue.job_state(id), zebrix::job_done);
+    EXPECT_EQ(queue.job_state(id), protocol::job_status::done);
     EXPECT_EQ(worker.current_job(), -1);
     worker.run_cycle();
     EXPECT_EQ(worker.current_job(), next);
@@ -130,16 +130,16 @@ TEST_F(worker_fixture, JobThatNeverReportsEndsAfterThreeHundredSeconds) {
     worker.run_cycle();
     clock.now += 300999; // 300 whole seconds: not yet
     worker.run_cycle();
-    EXPECT_EQ(queue.job_state(id), zebrix::job_running);
+    EXPECT_EQ(queue.job_state(id), protocol::job_status::running);
     EXPECT_EQ(control.terminations, 0);
     clock.now += 1;
     worker.run_cycle();
-    EXPECT_EQ(queue.job_state(id), zebrix::job_done);
+    EXPECT_EQ(queue.job_state(id), protocol::job_status::done);
     EXPECT_EQ(control.terminations, 1);
     EXPECT_EQ(status_of(id), "Error=-100\r\n;Error #-100, Error occurred");
     std::string message;
     int number = 0;
-    EXPECT_EQ(zebrix::read_job_status(queue.job_folder(id), message, number), zebrix::job_failed);
+    EXPECT_EQ(zebrix::read_job_status(queue.job_folder(id), message, number), protocol::job_outcome::failed);
     EXPECT_EQ(message, "Error occurred");
 }
 
@@ -148,15 +148,15 @@ TEST_F(worker_fixture, RendererWithoutWindowGetsNoMessageAndTimesOut) {
     const int id = queue.add_job("x=1");
     worker.run_cycle();
     EXPECT_EQ(control.renders, 0);
-    EXPECT_EQ(queue.job_state(id), zebrix::job_running);
+    EXPECT_EQ(queue.job_state(id), protocol::job_status::running);
     clock.now += 301000;
     worker.run_cycle();
-    EXPECT_EQ(queue.job_state(id), zebrix::job_done);
+    EXPECT_EQ(queue.job_state(id), protocol::job_status::done);
 
     control.startable = false; // a failed start: no renderer, the job ends at once
     const int second = queue.add_job("x=2");
     worker.run_cycle();
-    EXPECT_EQ(queue.job_state(second), zebrix::job_done);
+    EXPECT_EQ(queue.job_state(second), protocol::job_status::done);
     EXPECT_NE(status_of(second).find(", Error occurred on server"), std::string::npos);
 }
 
@@ -169,26 +169,26 @@ TEST_F(worker_fixture, RendererGoneMidJobEndsItAtTheNextCycleAndTheNextJobStarts
     ASSERT_EQ(worker.current_job(), id);
     clock.now += 500;
     worker.run_cycle();
-    EXPECT_EQ(queue.job_state(id), zebrix::job_running) << "the renderer still runs";
+    EXPECT_EQ(queue.job_state(id), protocol::job_status::running) << "the renderer still runs";
     control.running = 0; // it crashed
     clock.now += 500;
     worker.run_cycle();
-    EXPECT_EQ(queue.job_state(id), zebrix::job_done);
+    EXPECT_EQ(queue.job_state(id), protocol::job_status::done);
     EXPECT_EQ(status_of(id), "Error=-100\r\n;Error #-100, Error occurred on server");
     std::string message;
     int number = 0;
-    EXPECT_EQ(zebrix::read_job_status(queue.job_folder(id), message, number), zebrix::job_failed);
+    EXPECT_EQ(zebrix::read_job_status(queue.job_folder(id), message, number), protocol::job_outcome::failed);
     EXPECT_EQ(message, "Error occurred on server");
     worker.run_cycle();
     EXPECT_EQ(worker.current_job(), next);
     EXPECT_EQ(control.starts, 2);
-    EXPECT_EQ(queue.job_state(next), zebrix::job_running);
+    EXPECT_EQ(queue.job_state(next), protocol::job_status::running);
 
     // Gone after writing its status, before its report arrived: the result stands.
     platform::write_file(queue.job_folder(next) + "ZebOutput.txt", "Error=0\r\n");
     control.running = 0;
     worker.run_cycle();
-    EXPECT_EQ(queue.job_state(next), zebrix::job_done);
+    EXPECT_EQ(queue.job_state(next), protocol::job_status::done);
     EXPECT_EQ(status_of(next), "Error=0\r\n");
 }
 
@@ -227,7 +227,7 @@ TEST_F(worker_fixture, InputThatCannotBeWrittenFailsTheJobAfterThreeAttempts) {
     worker.run_cycle();
     EXPECT_EQ(control.terminations, 3);
     EXPECT_EQ(control.starts, 0);
-    EXPECT_EQ(queue.job_state(id), zebrix::job_done);
+    EXPECT_EQ(queue.job_state(id), protocol::job_status::done);
     EXPECT_EQ(worker.current_job(), -1);
     EXPECT_EQ(status_of(id), "Error=-100\r\n;Error #-100, Error occurred");
 }
@@ -235,7 +235,7 @@ TEST_F(worker_fixture, InputThatCannotBeWrittenFailsTheJobAfterThreeAttempts) {
 TEST_F(worker_fixture, AudioCopyFromZebMini) {
     const int id = queue.add_job("ZebMiniAudioFile=demo.mp4");
     worker.run_cycle();
-    EXPECT_EQ(queue.job_state(id), zebrix::job_done);
+    EXPECT_EQ(queue.job_state(id), protocol::job_status::done);
     EXPECT_EQ(read_all(queue.job_folder(id) + "audio.mp4"), "AUDIO");
     EXPECT_EQ(status_of(id), "Error=0\r\r\n");
     EXPECT_EQ(control.starts, 0);
@@ -243,13 +243,13 @@ TEST_F(worker_fixture, AudioCopyFromZebMini) {
 
     const int missing = queue.add_job("ZebMiniAudioFile=absent.mp4");
     worker.run_cycle();
-    EXPECT_EQ(queue.job_state(missing), zebrix::job_done);
+    EXPECT_EQ(queue.job_state(missing), protocol::job_status::done);
     EXPECT_NE(status_of(missing).find(", Unable to download audio file"), std::string::npos);
 
     // A single byte after the key makes it a render job.
     const int render = queue.add_job("ZebMiniAudioFile=x");
     worker.run_cycle();
-    EXPECT_EQ(queue.job_state(render), zebrix::job_running);
+    EXPECT_EQ(queue.job_state(render), protocol::job_status::running);
     EXPECT_EQ(control.starts, 1);
 }
 
@@ -259,12 +259,12 @@ TEST_F(worker_fixture, AudioCopyRefusesNamesThatLeaveZebMini) {
                              "C:demo.mp4", "/etc/passwd", "demo.mp4\r\n"}) {
         const int id = queue.add_job(std::string("ZebMiniAudioFile=") + name);
         worker.run_cycle();
-        EXPECT_EQ(queue.job_state(id), zebrix::job_done) << name;
+        EXPECT_EQ(queue.job_state(id), protocol::job_status::done) << name;
         EXPECT_FALSE(platform::file_exists(queue.job_folder(id) + "audio.mp4")) << name;
         std::string message;
         int number = 0;
         EXPECT_EQ(zebrix::read_job_status(queue.job_folder(id), message, number),
-                  zebrix::job_failed);
+                  protocol::job_outcome::failed);
         EXPECT_EQ(message, "Unable to download audio file") << name;
     }
     EXPECT_TRUE(zebrix::is_plain_file_name("demo.mp4"));
@@ -289,7 +289,7 @@ TEST_F(worker_fixture, ThreadRunsCyclesAndStopRemovesTheCurrentJob) {
     ASSERT_EQ(worker.current_job(), id);
     worker.stop();
     EXPECT_EQ(worker.current_job(), -1);
-    EXPECT_EQ(queue.job_state(id), zebrix::job_unknown);
+    EXPECT_EQ(queue.job_state(id), protocol::job_status::unknown);
     EXPECT_FALSE(platform::folder_exists(queue.job_folder(id)));
     EXPECT_EQ(control.terminations, 1);
     EXPECT_EQ(control.running, 0u);

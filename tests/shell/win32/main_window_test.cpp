@@ -233,8 +233,8 @@ TEST(Win32Strings, BuiltInListComesFromTheTxtResourceAndTheFileStillWins) {
     shell_rig rig;
     { std::ofstream(rig.helper + core::strings_override_name, std::ios::binary) << "Serveur\n"; }
     core::install_string_table(rig.helper);
-    EXPECT_EQ(core::get_string(0), u"Serveur");
-    EXPECT_EQ(core::get_string(3), u"Stop");
+    EXPECT_EQ(core::get_string(core::string_id::caption), u"Serveur");
+    EXPECT_EQ(core::get_string(core::string_id::stop), u"Stop");
     ::DeleteFileA((rig.helper + core::strings_override_name).c_str());
     core::install_string_table(rig.helper);
 }

@@ -46,7 +46,7 @@ shell_rig::shell_rig()
     config.load(helper);
     core::install_string_table(helper);
     lifecycle.start_service();
-    shell.create([this](int code) { return lifecycle.server_command_hook(code); });
+    shell.create([this](zs::core::hook_code code) { return lifecycle.server_command_hook(code); });
     shell.set_ip_text("192.0.2.7");
     shell.refresh_running_state();
     pump();
