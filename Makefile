@@ -15,7 +15,7 @@ FUZZ_SHORT_SECONDS ?= 10
 # finds those left running (and never another worktree's).
 TEST_MARK  := $(CURDIR)@$(shell date +%s%N)
 
-.PHONY: all build stage run test test-unit test-asan test-tsan bench fuzz fuzz-short fuzz-build demo clean bootstrap \
+.PHONY: all build stage run test check-layers test-unit test-asan test-tsan bench fuzz fuzz-short fuzz-build demo clean bootstrap \
 	build-win run-win test-win dist-win
 
 all: build
@@ -35,14 +35,18 @@ build: bootstrap $(BUILD)/build.ninja
 run: build
 	@exec bash scripts/run-stage.sh $(BUILD)/stage
 
-# The full run: sanitizer builds, short fuzzing, the Windows build under
-# Wine, the demo tour, then every test of the main build (its summary is the
-# last output line unless a test left a program of its stage running, which
-# fails the run).
-test: build test-asan test-tsan fuzz-short test-win
+# The full run: the layer check, sanitizer builds, short fuzzing, the Windows
+# build under Wine, the demo tour, then every test of the main build (its
+# summary is the last output line unless a test left a program of its stage
+# running, which fails the run).
+test: check-layers build test-asan test-tsan fuzz-short test-win
 	ZS_TEST_RUN='$(TEST_MARK)' bash scripts/demo.sh $(BUILD)
 	cd $(BUILD) && ZS_TEST_RUN='$(TEST_MARK)' ctest --output-on-failure -j $(JOBS) --timeout 600; \
 		status=$$?; bash $(CURDIR)/scripts/check-leftovers.sh '$(TEST_MARK)' || status=1; exit $$status
+
+# No include runs against the layer order.
+check-layers:
+	bash scripts/check-layers.sh
 
 # The Windows build: cross-built with mingw-w64, staged like the Linux one
 # with programs named .exe and bin/wine-run beside them.

@@ -110,7 +110,8 @@ std::string run_session(const std::string& to_send) {
         s->password = [] { return std::string("kxvwq"); };
         s->identity_text = [] { return identity; };
         s->server_name = [] { return name; };
-        s->clients.zebrix_rc = [](proto1_session& owner) -> std::unique_ptr<proto1_interface> {
+        s->clients[CLIENT_ZEBRIX_RC] =
+            [](proto1_session& owner) -> std::unique_ptr<proto1_interface> {
             return std::make_unique<echo_client>(owner);
         };
         s->close_pause = std::chrono::milliseconds(0);

@@ -4,7 +4,7 @@
 // reading the password, name and identity from the configuration at use time.
 //
 // Before the first start, core/main.cpp registers what other subsystems add:
-//   network.set_clients({.zebrix_rc = ..., .orvanta_rc = ...});  // types 1, 2
+//   network.set_clients({{CLIENT_ZEBRIX_RC, ...}, {CLIENT_ORVANTA_RC, ...}});
 //   network.set_protocol0(factory);                               // render jobs
 #include "core/config_store.hpp"
 #include "net/discovery_responder.hpp"

@@ -140,16 +140,11 @@ void proto1_client::read_client_type() {
 
 void proto1_client::handle_client_type() {
     const std::int32_t type = get_word(word_.data());
-    const client_factory* factory = nullptr;
-    if (type == CLIENT_ZEBRIX_RC && settings_->clients.zebrix_rc) {
-        factory = &settings_->clients.zebrix_rc;
-    } else if (type == CLIENT_ORVANTA_RC && settings_->clients.orvanta_rc) {
-        factory = &settings_->clients.orvanta_rc;
-    }
+    const auto factory = settings_->clients.find(type);
     if (type == CLIENT_SONG) {
         client_ = std::make_unique<SongClient>(*this);
-    } else if (factory != nullptr) {
-        client_ = (*factory)(*this);
+    } else if (factory != settings_->clients.end() && factory->second) {
+        client_ = factory->second(*this);
     }
     if (!client_) {
         write_word_then(0, &proto1_client::finish_session);

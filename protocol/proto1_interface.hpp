@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 
 namespace zs::protocol {
@@ -62,10 +63,8 @@ inline constexpr std::int32_t CLIENT_ORVANTA_RC = 2;
 // Makes the client object of one type for a session.
 using client_factory = std::function<std::unique_ptr<proto1_interface>(proto1_session&)>;
 
-// Registered by the server entry; an empty factory refuses its type as unknown.
-struct proto1_clients {
-    client_factory zebrix_rc;  // RCClient
-    client_factory orvanta_rc; // OvClient
-};
+// The factory of each client type other than 0, registered by the server
+// entry; a type without one is refused as unknown.
+using proto1_clients = std::map<std::int32_t, client_factory>;
 
 } // namespace zs::protocol

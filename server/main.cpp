@@ -170,7 +170,8 @@ int main(int argc, char** argv) {
         zebrix_worker.post(
             [&zebrix_control, wparam, lparam] { zebrix_control.forward_event(wparam, lparam); });
     };
-    clients.zebrix_rc = protocol::make_rc_client_factory(zebrix_control, zebrix_worker);
+    clients[protocol::CLIENT_ZEBRIX_RC] =
+        protocol::make_rc_client_factory(zebrix_control, zebrix_worker);
     // Orvanta remote control: its own driver and binding, beside Zebrix's.
     const auto ov_desktop = orvanta::make_system_desktop();
     orvanta::OV ov(
@@ -182,7 +183,8 @@ int main(int argc, char** argv) {
                                                        std::int64_t lparam) {
         orvanta_control.forward_event(code, wparam, lparam);
     };
-    clients.orvanta_rc = protocol::make_ov_client_factory(orvanta_control, orvanta_worker);
+    clients[protocol::CLIENT_ORVANTA_RC] =
+        protocol::make_ov_client_factory(orvanta_control, orvanta_worker);
 
     core::lifecycle_pieces pieces;
     pieces.server_address = [] { return core::server_ip_text(); };
@@ -192,8 +194,8 @@ int main(int argc, char** argv) {
                std::to_string(platform::udp_port());
     };
     pieces.start_details = [&layout, &config] {
-        std::string text = std::string("version ") + core::version_line + ", helper folder " +
-                           layout.helper_dir();
+        std::string text =
+            std::string("version ") + core::version_line + ", helper folder " + layout.helper_dir();
         if (const std::string desktop = platform::desktop_dir(); !desktop.empty()) {
             text += ", desktop folder " + desktop;
         }

@@ -83,7 +83,7 @@ protected:
         settings->password = [] { return std::string("kxvwq"); };
         settings->identity_text = [] { return std::string(36, 'a'); };
         settings->server_name = [] { return std::string("n"); };
-        settings->clients.zebrix_rc = [](protocol::proto1_session& s) {
+        settings->clients[protocol::CLIENT_ZEBRIX_RC] = [](protocol::proto1_session& s) {
             return std::make_unique<echo_client>(s);
         };
         settings->keepalive_limit = keepalive;
