@@ -4,6 +4,7 @@
 // and Options buttons, the tray icon and its menu. It is also the window
 // the programs notify: those messages are answered at once and their work
 // goes to the server through the notification procedure.
+#include "core/shell_interface.hpp"
 #include "shell/win32/notification.hpp"
 #include "shell/win32/options_dialog.hpp"
 #include "shell/win32/skin.hpp"
