@@ -62,7 +62,7 @@ inline constexpr std::int32_t CLIENT_ORVANTA_RC = 2;
 // Makes the client object of one type for a session.
 using client_factory = std::function<std::unique_ptr<proto1_interface>(proto1_session&)>;
 
-// Registered from core/main.cpp; an empty factory refuses its type as unknown.
+// Registered from server/main.cpp; an empty factory refuses its type as unknown.
 struct proto1_clients {
     client_factory zebrix_rc;  // RCClient
     client_factory orvanta_rc; // OvClient
