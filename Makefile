@@ -7,6 +7,7 @@ WIN_BUILD  ?= build-win
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
+# The project's version, set once in CMakeLists.txt.
 VERSION    := $(shell grep -m1 '^project' CMakeLists.txt | grep -o 'VERSION [0-9.]*' | cut -d' ' -f2)
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60

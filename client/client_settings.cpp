@@ -1,8 +1,8 @@
 #include "client/client_settings.hpp"
 
+#include "client/whole_number.hpp"
 #include "platform/env.hpp"
 
-#include <cstdlib>
 #include <sstream>
 
 namespace zs::client {
@@ -10,7 +10,6 @@ namespace zs::client {
 namespace {
 
 constexpr std::size_t max_password_bytes = 64;
-constexpr long max_timeout_ms = 24L * 3600 * 1000;
 
 std::string trim(const std::string& text) {
     const auto begin = text.find_first_not_of(" \t\r");
@@ -23,7 +22,6 @@ std::string trim(const std::string& text) {
 // Sets one option from its text; false when the key is unknown or the value bad.
 bool apply_value(const std::string& key, const std::string& value, common_options& o,
                  std::string& problem) {
-    long number = 0;
     if (key == "host") {
         if (value.empty()) {
             problem = "empty host";
@@ -31,19 +29,21 @@ bool apply_value(const std::string& key, const std::string& value, common_option
         }
         o.host = value;
     } else if (key == "port" || key == "udp-port") {
-        if (!parse_bounded(value, 1, 65535, number)) {
+        const auto number = parse_whole(value, 1, 65535);
+        if (!number) {
             problem = "bad " + key + " '" + value + "'";
             return false;
         }
-        (key == "port" ? o.port : o.udp_port) = static_cast<std::uint16_t>(number);
+        (key == "port" ? o.port : o.udp_port) = static_cast<std::uint16_t>(*number);
     } else if (key == "password") {
         o.password = value;
     } else if (key == "timeout") {
-        if (!parse_bounded(value, 1, max_timeout_ms, number)) {
+        const auto number = parse_whole(value, 1, max_timeout_ms);
+        if (!number) {
             problem = "bad timeout '" + value + "'";
             return false;
         }
-        o.timeout_ms = static_cast<int>(number);
+        o.timeout_ms = static_cast<int>(*number);
     } else {
         problem = "unknown key '" + key + "'";
         return false;
@@ -52,16 +52,6 @@ bool apply_value(const std::string& key, const std::string& value, common_option
 }
 
 } // namespace
-
-bool parse_bounded(const std::string& text, long low, long high, long& out) {
-    char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || value < low || value > high) {
-        return false;
-    }
-    out = value;
-    return true;
-}
 
 std::string config_path() {
     const std::string folder = platform::user_config_dir();

@@ -12,6 +12,9 @@
 
 namespace zs::client {
 
+// The largest --timeout, wherever it is set: a day.
+inline constexpr long long max_timeout_ms = 24LL * 3600 * 1000;
+
 // The configuration file's path; empty when there is no home folder.
 std::string config_path();
 
@@ -27,8 +30,5 @@ void apply_environment(common_options& options, std::vector<std::string>& proble
 // The password as the server stores it and compares it: ASCII letters in
 // lower case, at most 64 bytes (the server's Options dialog does the same).
 std::string stored_password(const std::string& typed);
-
-// Parses a whole number in [low, high]; false for anything else.
-bool parse_bounded(const std::string& text, long low, long high, long& out);
 
 } // namespace zs::client

@@ -2,8 +2,8 @@
 // The zebrix-client subcommands. A subcommand lives in its own file
 // (client/<x>_commands.cpp, compiled into the program) and registers itself:
 //
-//   namespace { const zs::client::command_registration reg{"zebrix", run_zebrix,
-//       "zebrix CODE [options]   run a Zebrix command", zebrix_help}; }
+//   namespace { const zs::client::command_registration reg{"render", run_render,
+//       "render VERB ...          render jobs: submit, status, ...", render_help}; }
 //
 // run gets the common options and the arguments after the subcommand name,
 // and returns the exit status. `summary` is the command's line in the

@@ -1,6 +1,7 @@
 // orvanta: take control of Orvanta, run one command and print its answers
 // (returned files shown, or saved with --out DIR) and the program's events.
-#include "client/rc_options.hpp"
+#include "client/rc_help.hpp"
+#include "client/rc_runner.hpp"
 #include "protocol/proto1_interface.hpp"
 
 #include <array>

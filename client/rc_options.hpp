@@ -1,11 +1,7 @@
 #pragma once
-// What the zebrix and orvanta subcommands share: their options, the one
-// request they send, how replies and events are printed (returned files
-// saved or shown) and the session's end. Each subcommand only describes its
-// program (rc_program).
-#include "client/commands.hpp"
-#include "protocol/zeb_message.hpp"
-
+// The zebrix and orvanta subcommands' arguments: the command (a code, or a
+// name with its number) and its options, parsed into the one request they
+// send.
 #include <cstdint>
 #include <span>
 #include <string>
@@ -45,34 +41,7 @@ enum class rc_parse { ok, help, bad };
 rc_parse parse_rc_request(const std::vector<std::string>& args, rc_request& r, std::string& error,
                           std::span<const rc_name> names = {});
 
-// The option lines of both subcommands' help; the --out line differs.
-std::string rc_options_help(const char* out_default);
-// The lines of a program's named commands, for its help.
-std::string rc_names_help(std::span<const rc_name> names);
-
-struct rc_program {
-    const char* command; // the subcommand, "zebrix"
-    const char* title;   // "Zebrix", for messages
-    std::int32_t client_type;
-    bool save_by_default; // without --out: save files in the current folder, else show them
-    int (*answers)(const rc_request& r); // how many answers the request gets
-    const char* help;
-    std::span<const rc_name> names;
-};
-
-// A file name from the server is written only inside the chosen folder.
-bool safe_file_name(const std::string& name);
-
-// Before anything is sent: every wanted file can be saved where it will go,
-// without replacing an existing file unless --force. False with the reason.
-bool check_save_targets(const rc_request& req, std::string& problem);
-
-// Prints one answer or event; false when a returned file could not be saved.
-bool print_rc_frame(const protocol::ZebResponse& r, const rc_request& req, bool save, bool json,
-                    bool first);
-
-// The whole subcommand: parse, log in, take control, send, print, end.
-int run_rc(const rc_program& program, const common_options& options,
-           const std::vector<std::string>& args);
+// Whether the option is followed by a value (which may look like an option).
+bool rc_option_with_value(const std::string& option);
 
 } // namespace zs::client

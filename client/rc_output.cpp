@@ -1,8 +1,7 @@
-// How the zebrix and orvanta subcommands print answers and events, and save
-// the files an answer returns.
-#include "client/rc_options.hpp"
+#include "client/rc_output.hpp"
 
-#include "platform/output_file.hpp"
+#include "client/commands.hpp"
+#include "client/rc_files.hpp"
 
 #include <cstdio>
 
@@ -28,40 +27,13 @@ std::string hex(const std::string& bytes) {
     return out;
 }
 
-// Saves one returned file where it was asked to go; what cannot be written
-// there (or would replace a file without --force) is kept in the temporary
-// folder, since the server may have deleted its copy. The path it went to,
-// and false when that is not the asked one.
-bool save_file(const protocol::ZebFile& f, const rc_request& req, std::string& saved) {
-    saved.clear();
-    if (!safe_file_name(f.name)) {
-        std::fprintf(stderr, "zebrix-client: not saved: '%s' is not a plain file name\n",
-                     f.name.c_str());
-        return false;
-    }
-    const std::string path = req.out_dir + f.name;
-    const auto mode = req.force ? platform::overwrite::allowed : platform::overwrite::refused;
-    std::string reason;
-    if (platform::write_output(path, f.content, mode, reason)) {
-        saved = path;
-        return true;
-    }
-    std::string rescue_reason;
-    const auto rescue = platform::write_rescue_file("zebrix-" + f.name, f.content, rescue_reason);
-    std::fprintf(stderr, "zebrix-client: cannot save %s as %s: %s; %s%s\n", f.name.c_str(),
-                 path.c_str(), reason.c_str(),
-                 rescue ? "saved as " : "lost: ", rescue ? rescue->c_str() : rescue_reason.c_str());
-    saved = rescue.value_or("");
-    return false;
-}
-
 // One file item: saved (name, size, where) or shown (name, size, content).
 bool print_files(const protocol::ZebFileList& list, const rc_request& req, bool save, bool json,
                  const char* sep) {
     bool ok = true;
     std::vector<std::string> saved(list.files.size());
     for (std::size_t i = 0; save && i < list.files.size(); ++i) {
-        ok = save_file(*list.files[i], req, saved[i]) && ok;
+        ok = save_returned_file(*list.files[i], req, saved[i]) && ok;
     }
     if (json) {
         std::printf("%s{\"type\":\"file\",\"files\":[", sep);
@@ -128,6 +100,35 @@ bool print_rc_frame(const protocol::ZebResponse& r, const rc_request& req, bool 
     }
     std::fflush(stdout); // events are followed live, also through a pipe
     return ok;
+}
+
+frame_printer::frame_printer(const rc_request& req, bool save, bool json)
+    : req_(req), save_(save), json_(json) {
+    if (json_) {
+        std::printf("[");
+    }
+}
+
+void frame_printer::print(const protocol::ZebResponse& r) {
+    ok_ = print_rc_frame(r, req_, save_, json_, first_) && ok_;
+    first_ = false;
+}
+
+void frame_printer::fail(const std::string& text) {
+    std::fprintf(stderr, "zebrix-client: %s\n", text.c_str());
+    if (json_) {
+        std::printf("%s{\"kind\":\"error\",\"error\":%s}", first_ ? "" : ",",
+                    json_quote(text).c_str());
+        first_ = false;
+    }
+    ok_ = false;
+}
+
+bool frame_printer::finish() {
+    if (json_) {
+        std::printf("]\n");
+    }
+    return ok_;
 }
 
 } // namespace zs::client

@@ -4,9 +4,9 @@
 // before it and a result that cannot be written is kept in a rescue file.
 #include "client/commands.hpp"
 #include "client/interrupt_watch.hpp"
+#include "client/progress_line.hpp"
 #include "client/render_job.hpp"
 #include "platform/output_file.hpp"
-#include "platform/terminal.hpp"
 
 #include <chrono>
 #include <cstdio>
@@ -61,7 +61,7 @@ struct render_args {
 bool parse_render_args(const std::vector<std::string>& args, render_args& r, std::string& error) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "-o" || arg == "--output") {
+        if (render_output_option(arg)) {
             if (i + 1 >= args.size()) {
                 error = "option " + arg + " needs a value";
                 return false;
@@ -79,44 +79,6 @@ bool parse_render_args(const std::vector<std::string>& args, render_args& r, std
     }
     return true;
 }
-
-// The state line shown while waiting: redrawn in place on a terminal,
-// else one line per change of state; both with the time since the start.
-class progress_line {
-public:
-    explicit progress_line(std::int32_t id)
-        : id_(id), terminal_(platform::is_terminal(platform::standard_stream::error)),
-          start_(std::chrono::steady_clock::now()) {}
-    ~progress_line() { end(); }
-
-    void show(const std::string& state) {
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-        char line[160];
-        std::snprintf(line, sizeof line, "job %d: %s (%.1f s)", id_, state.c_str(), seconds);
-        if (terminal_) {
-            std::fprintf(stderr, "\r%-50s", line);
-            open_ = true;
-        } else if (state != last_) {
-            std::fprintf(stderr, "%s\n", line);
-        }
-        std::fflush(stderr);
-        last_ = state;
-    }
-    void end() {
-        if (open_) {
-            std::fputc('\n', stderr);
-            open_ = false;
-        }
-    }
-
-private:
-    std::int32_t id_;
-    bool terminal_;
-    std::chrono::steady_clock::time_point start_;
-    std::string last_;
-    bool open_ = false;
-};
 
 int print_state(const common_options& o, std::int32_t id, const job_reply& r) {
     if (o.json) {

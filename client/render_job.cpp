@@ -1,6 +1,7 @@
 #include "client/render_job.hpp"
 
-#include <cstdlib>
+#include "client/whole_number.hpp"
+
 #include <cstring>
 #include <vector>
 
@@ -83,13 +84,16 @@ std::string state_text(const job_reply& r) {
 }
 
 bool parse_job_id(const std::string& text, std::int32_t& id) {
-    char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || value < 0 || value > INT32_MAX) {
+    const auto value = parse_whole(text, 0, INT32_MAX);
+    if (!value) {
         return false;
     }
-    id = static_cast<std::int32_t>(value);
+    id = static_cast<std::int32_t>(*value);
     return true;
+}
+
+bool render_output_option(const std::string& arg) {
+    return arg == "-o" || arg == "--output";
 }
 
 } // namespace zs::client

@@ -41,4 +41,7 @@ std::string state_text(const job_reply& r);
 // A job id: a whole number from 0 to 2147483647.
 bool parse_job_id(const std::string& text, std::int32_t& id);
 
+// -o or --output, the render option that takes a value (where the result goes).
+bool render_output_option(const std::string& arg);
+
 } // namespace zs::client

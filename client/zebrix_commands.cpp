@@ -1,6 +1,7 @@
 // zebrix: take control of Zebrix, run one command, print its reply (files go
 // to the current folder or --out DIR) and, with --events N, N program events.
-#include "client/rc_options.hpp"
+#include "client/rc_help.hpp"
+#include "client/rc_runner.hpp"
 #include "protocol/proto1_interface.hpp"
 
 #include <array>

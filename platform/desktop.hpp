@@ -1,6 +1,7 @@
 #pragma once
 // The desktop: top-level windows and numbered messages between processes,
-// with the semantics the two music programs expect (see README "Desktop").
+// with the semantics the two music programs expect (see docs/programs.md,
+// "The desktop").
 // On Windows these are the system's own windows and messages; the desktop
 // folder arguments then have no meaning.
 #include <chrono>

@@ -3,7 +3,7 @@
 // service with its protocol sessions and the discovery responder, both
 // reading the password, name and identity from the configuration at use time.
 //
-// Before the first start, core/main.cpp registers what other subsystems add:
+// Before the first start, server/main.cpp registers what other subsystems add:
 //   network.set_clients({{CLIENT_ZEBRIX_RC, ...}, {CLIENT_ORVANTA_RC, ...}});
 //   network.set_protocol0(factory);                               // render jobs
 #include "core/config_store.hpp"

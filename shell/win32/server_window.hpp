@@ -31,7 +31,7 @@ inline constexpr UINT posted_work_message = WM_APP + 1;
 
 class server_window {
 public:
-    // on_posted drains the shell's queue; on_destroyed ends the loop.
+    // on_posted drains the shell's queue; the window's WM_DESTROY ends the loop.
     server_window(HINSTANCE instance, core::config_store& config, notification_procedure notify,
                   std::function<void()> on_posted);
     ~server_window();

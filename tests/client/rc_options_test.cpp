@@ -1,10 +1,16 @@
 // The zebrix/orvanta options and the saving of returned files.
+#include "client/rc_files.hpp"
 #include "client/rc_options.hpp"
+#include "client/rc_output.hpp"
+#include "client/render_job.hpp"
+#include "client/whole_number.hpp"
 #include "platform/files.hpp"
 #include "protocol/proto1_interface.hpp"
 #include "tests/support/temp_folder.hpp"
 
 #include <gtest/gtest.h>
+
+#include <climits>
 
 namespace zs::client {
 namespace {
@@ -60,6 +66,24 @@ TEST(RcOptions, AsksForHelpOrRefusesBadArguments) {
         error.clear();
         EXPECT_EQ(parse(args, fresh, error), rc_parse::bad) << why;
         EXPECT_NE(error.find(why), std::string::npos) << error;
+    }
+}
+
+// Every number on the command line goes through one parser: whole, in range,
+// and never clamped (strtol clamps to a valid value where long has 32 bits).
+TEST(RcOptions, NumbersAreWholeInRangeAndNeverClamped) {
+    EXPECT_EQ(parse_whole("65535", 1, 65535), 65535);
+    EXPECT_EQ(parse_whole("-4", INT32_MIN, INT32_MAX), -4);
+    for (const char* bad : {"", "0", "65536", "1x", "x", "1.5"}) {
+        EXPECT_FALSE(parse_whole(bad, 1, 65535)) << bad;
+    }
+    EXPECT_FALSE(parse_whole("99999999999999999999", LLONG_MIN, LLONG_MAX));
+
+    std::int32_t id = -1;
+    EXPECT_TRUE(parse_job_id("2147483647", id));
+    EXPECT_EQ(id, INT32_MAX);
+    for (const char* bad : {"2147483648", "99999999999", "-1", "7 "}) {
+        EXPECT_FALSE(parse_job_id(bad, id)) << bad;
     }
 }
 

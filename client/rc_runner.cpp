@@ -1,8 +1,11 @@
 // The zebrix and orvanta subcommands' session: log in, take control, send
 // the one request, print its answers and the events asked for (or follow
 // events until Ctrl-C), end the session politely.
+#include "client/rc_runner.hpp"
+
 #include "client/interrupt_watch.hpp"
-#include "client/rc_options.hpp"
+#include "client/rc_files.hpp"
+#include "client/rc_output.hpp"
 
 #include <cstdio>
 #include <optional>
@@ -27,48 +30,6 @@ bool take_control(session& s, const rc_program& program, const common_options& o
     }
     return true;
 }
-
-// The frames after the request, printed as they come; false when the
-// connection failed or an answer was an error answer or a file was not saved.
-class frame_printer {
-public:
-    frame_printer(const rc_request& req, bool save, bool json)
-        : req_(req), save_(save), json_(json) {
-        if (json_) {
-            std::printf("[");
-        }
-    }
-
-    void print(const protocol::ZebResponse& r) {
-        ok_ = print_rc_frame(r, req_, save_, json_, first_) && ok_;
-        first_ = false;
-    }
-    // A failure in the middle of the output: in words on standard error, and
-    // as the array's last element with --json.
-    void fail(const std::string& text) {
-        std::fprintf(stderr, "zebrix-client: %s\n", text.c_str());
-        if (json_) {
-            std::printf("%s{\"kind\":\"error\",\"error\":%s}", first_ ? "" : ",",
-                        json_quote(text).c_str());
-            first_ = false;
-        }
-        ok_ = false;
-    }
-    void answer_failed() { ok_ = false; }
-    bool finish() {
-        if (json_) {
-            std::printf("]\n");
-        }
-        return ok_;
-    }
-
-private:
-    const rc_request& req_;
-    bool save_;
-    bool json_;
-    bool first_ = true;
-    bool ok_ = true;
-};
 
 } // namespace
 
