@@ -2,6 +2,8 @@
 // (returned files shown, or saved with --out DIR) and the program's events.
 #include "client/rc_help.hpp"
 #include "client/rc_runner.hpp"
+#include "orvanta/command_table.hpp"
+#include "orvanta/program_interface.hpp"
 #include "protocol/proto1_interface.hpp"
 
 #include <array>
@@ -12,12 +14,12 @@ namespace zs::client {
 namespace {
 
 const std::array<rc_name, 6> names = {{
-    {"songs", 1, false, 0, "the song list (a posted job)"},
-    {"song", 2, true, 0, "song N's text (with --want NAME, as files)"},
-    {"sections", 28, false, 0, "the section names"},
-    {"tracks", 10, false, 500, "the track names"},
-    {"folder", 101, false, 0, "the Orvanta folder the server uses"},
-    {"status", 102, false, 0, "the song status block, then the song list"},
+    {"songs", orvanta::OV_SONG_LIST, false, 0, "the song list (a posted job)"},
+    {"song", orvanta::OV_SONG_TEXT, true, 0, "song N's text (with --want NAME, as files)"},
+    {"sections", orvanta::OV_SECTION_NAMES, false, 0, "the section names"},
+    {"tracks", orvanta::OV_TRACK_NAMES, false, orvanta::OV_TRACK_NAMES_LPARAM, "the track names"},
+    {"folder", orvanta::OV_FOLDER_QUERY, false, 0, "the Orvanta folder the server uses"},
+    {"status", orvanta::OV_SONG_STATUS, false, 0, "the song status block, then the song list"},
 }};
 
 const std::string help_text =
@@ -33,7 +35,7 @@ const std::string help_text =
 
 // Command 102 answers twice: the song status block, then its posted job.
 int answers(const rc_request& r) {
-    return r.code == 102 && r.action == 1 ? 2 : 1;
+    return r.code == orvanta::OV_SONG_STATUS && r.action == 1 ? 2 : 1;
 }
 
 const rc_program orvanta_program{

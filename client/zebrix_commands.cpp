@@ -3,6 +3,7 @@
 #include "client/rc_help.hpp"
 #include "client/rc_runner.hpp"
 #include "protocol/proto1_interface.hpp"
+#include "zebrix/command_table.hpp"
 
 #include <array>
 #include <string>
@@ -12,10 +13,10 @@ namespace zs::client {
 namespace {
 
 const std::array<rc_name, 4> names = {{
-    {"songs", 1, false, 0, "the song list"},
-    {"song", 2, true, 0, "song N's text (with --want NAME, its files)"},
-    {"sections", 12, false, 0, "the section names"},
-    {"tracks", 13, false, 0, "the nine track values"},
+    {"songs", zebrix::ZEBW_SONG_LIST, false, 0, "the song list"},
+    {"song", zebrix::ZEBW_SONG_TEXT, true, 0, "song N's text (with --want NAME, its files)"},
+    {"sections", zebrix::ZEBW_SECTION_NAMES, false, 0, "the section names"},
+    {"tracks", zebrix::ZEBW_TRACK_VALUES, false, 0, "the nine track values"},
 }};
 
 const std::string help_text =

@@ -29,6 +29,7 @@ inline constexpr char TEXT_UNKNOWN_COMMAND[] = "Unknown command";
 
 // The codes the server, the stand-in or the client name.
 inline constexpr std::int32_t OV_SONG_LIST = 1;
+inline constexpr std::int32_t OV_SONG_TEXT = 2;
 inline constexpr std::int32_t OV_TRACK_NAMES = 10;
 inline constexpr std::int32_t OV_SECTION_NAMES = 28;
 inline constexpr std::int32_t OV_TRACK_NAME_UPLOAD = 40;
@@ -45,7 +46,7 @@ struct ov_command {
 
 inline constexpr std::array<ov_command, 32> OV_COMMANDS = {{
     {OV_SONG_LIST, ov_pattern::posted_job, TEXT_ANSWER_NOT_1},
-    {2, ov_pattern::song_transfer, TEXT_NOT_RESPONDING},
+    {OV_SONG_TEXT, ov_pattern::song_transfer, TEXT_NOT_RESPONDING},
     {3, ov_pattern::song_transfer, TEXT_NOT_RESPONDING},
     {4, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
     {5, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
