@@ -54,8 +54,7 @@ private:
 
     // Handling patterns of the command set (ov_commands.cpp).
     void dispatch(const protocol::ZebRequest& request);
-    void plain_send(const protocol::ZebRequest& request);
-    void plain_post(const protocol::ZebRequest& request);
+    void plain_send(const protocol::ZebRequest& request, bool post);
     void posted_job(const protocol::ZebRequest& request);
     void song_transfer(const protocol::ZebRequest& request);
     void track_names(const protocol::ZebRequest& request);

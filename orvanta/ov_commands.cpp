@@ -38,10 +38,8 @@ void orvanta_controller::dispatch(const ZebRequest& request) {
     }
     switch (row->pattern) {
     case ov_pattern::plain_send:
-        plain_send(request);
-        return;
     case ov_pattern::plain_post:
-        plain_post(request);
+        plain_send(request, row->pattern == ov_pattern::plain_post);
         return;
     case ov_pattern::posted_job:
         posted_job(request);
@@ -53,7 +51,7 @@ void orvanta_controller::dispatch(const ZebRequest& request) {
         if (request.header.param2 == OV_TRACK_NAMES_LPARAM) {
             track_names(request);
         } else {
-            plain_send(request);
+            plain_send(request, false);
         }
         return;
     case ov_pattern::section_names:
@@ -71,21 +69,10 @@ void orvanta_controller::dispatch(const ZebRequest& request) {
     }
 }
 
-void orvanta_controller::plain_send(const ZebRequest& request) {
+void orvanta_controller::plain_send(const ZebRequest& request, bool post) {
     const auto& h = request.header;
-    const std::int32_t r = driver_.send_command(h.param1, h.command, h.param2);
-    platform::trace("answer %d", r);
-    if (r == 1) {
-        send_success(h.request_id);
-        return;
-    }
-    platform::trace("Receive wrong answer %d %d %d", h.command, h.param1, h.param2);
-    send_error(h.request_id, failure_code, r, TEXT_NOT_RESPONDING);
-}
-
-void orvanta_controller::plain_post(const ZebRequest& request) {
-    const auto& h = request.header;
-    const std::int32_t r = driver_.post_command(h.param1, h.command, h.param2);
+    const std::int32_t r = post ? driver_.post_command(h.param1, h.command, h.param2)
+                                : driver_.send_command(h.param1, h.command, h.param2);
     platform::trace("answer %d", r);
     if (r == 1) {
         send_success(h.request_id);
