@@ -220,9 +220,9 @@ bool config_store::load(const std::string& helper_folder) {
         save_locked();
     }
     if (write_orvanta) {
-        if (!platform::replace_file(helper_ + "OrvantaPath.txt",
-                                    "OrvantaPath=" + orvanta_path_ + "\r\n")) {
-            server_log::line("Cannot save " + helper_ + "OrvantaPath.txt");
+        if (std::error_code why; !platform::replace_file(
+                helper_ + "OrvantaPath.txt", "OrvantaPath=" + orvanta_path_ + "\r\n", &why)) {
+            server_log::line("Cannot save " + helper_ + "OrvantaPath.txt: " + why.message());
         }
     }
     return true;

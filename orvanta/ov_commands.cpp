@@ -93,8 +93,9 @@ void orvanta_controller::posted_job(const ZebRequest& request) {
     const std::int32_t id = h.request_id;
     // Without a text the previous job's input file stays in place.
     if (const std::string* text = request_text(request)) {
-        if (!write_input_file(layout_.ov_input_path(), *text, h.command, 0)) {
-            platform::trace("Can't write to file");
+        if (std::error_code why;
+            !write_input_file(layout_.ov_input_path(), *text, h.command, 0, &why)) {
+            platform::trace("Can't write to file: %s", why.message().c_str());
             send_error(id, 5, 0, "Can't write input");
             return;
         }
@@ -196,8 +197,9 @@ void orvanta_controller::section_names(const ZebRequest& request) {
 void orvanta_controller::track_name_upload(const ZebRequest& request) {
     const auto& h = request.header;
     if (const std::string* text = request_text(request)) {
-        if (!write_text_file(helper_file(OV_TRACK_NAME_UPLOAD_FILE), *text)) {
-            platform::trace("Can't write to file");
+        if (std::error_code why;
+            !write_text_file(helper_file(OV_TRACK_NAME_UPLOAD_FILE), *text, &why)) {
+            platform::trace("Can't write to file: %s", why.message().c_str());
             send_error(h.request_id, 5, 0, "Can't write to file");
             return;
         }

@@ -6,13 +6,13 @@
 
 namespace zs::orvanta {
 
-bool write_input_file(const std::string& input_path, const std::string& text, int first,
-                      int second) {
-    return zebrix::write_input_file(input_path, first, second, text);
+bool write_input_file(const std::string& input_path, const std::string& text, int first, int second,
+                      std::error_code* error) {
+    return zebrix::write_input_file(input_path, first, second, text, error);
 }
 
-bool write_text_file(const std::string& path, const std::string& text) {
-    return platform::write_file(path, text, true);
+bool write_text_file(const std::string& path, const std::string& text, std::error_code* error) {
+    return platform::write_file(path, text, true, error);
 }
 
 bool read_text_file(const std::string& path, std::string& out) {

@@ -95,7 +95,9 @@ int main(int argc, char** argv) {
     }
     layout.set_orvanta_folder_source([&config] { return config.orvanta_folder(); });
     core::install_string_table(layout.helper_dir());
-    platform::make_folders(layout.outputs_dir());
+    if (std::error_code why; !platform::make_folders(layout.outputs_dir(), &why)) {
+        core::server_log::line("Cannot make " + layout.outputs_dir() + ": " + why.message());
+    }
 
     // The window and tray icon when a display is there; Qt starts only then.
     std::unique_ptr<core::shell_interface> shell;

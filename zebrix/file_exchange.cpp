@@ -55,10 +55,11 @@ std::string key_value_store::serialize() const {
     return out;
 }
 
-bool write_input_file(const std::string& path, int code, int number, const std::string& text) {
+bool write_input_file(const std::string& path, int code, int number, const std::string& text,
+                      std::error_code* error) {
     std::string content = "Mode=Remote\nWParam=" + std::to_string(code) +
                           "\nLParam=" + std::to_string(number) + "\n" + text;
-    return platform::write_file(path, content, true);
+    return platform::write_file(path, content, true, error);
 }
 
 bool read_and_remove_file(const std::string& path, std::string& out) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace zs::zebrix {
@@ -42,7 +43,8 @@ private:
 // Truncates `path` and writes, in text mode (each LF stored as CR LF, also
 // inside the text): "Mode=Remote", "WParam=<code>", "LParam=<number>", then
 // the text with no line end added. False when the file cannot be written.
-bool write_input_file(const std::string& path, int code, int number, const std::string& text);
+bool write_input_file(const std::string& path, int code, int number, const std::string& text,
+                      std::error_code* error = nullptr);
 
 // Reads the whole file as bytes into `out`, then deletes it. A file that
 // cannot be opened gives false, leaves `out` alone and deletes nothing.

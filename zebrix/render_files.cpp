@@ -117,20 +117,21 @@ std::string render_input_text(const render_input& input) {
     return text;
 }
 
-bool write_render_input(const std::string& input_path, const render_input& input) {
-    return platform::write_file(input_path, render_input_text(input));
+bool write_render_input(const std::string& input_path, const render_input& input,
+                        std::error_code* error) {
+    return platform::write_file(input_path, render_input_text(input), false, error);
 }
 
 bool write_render_input(const core::path_layout& layout, const core::config_store& config,
                         std::int32_t window_handle, const std::string& job_folder,
-                        const std::string& job_text) {
+                        const std::string& job_text, std::error_code* error) {
     render_input input;
     input.job_text = job_text;
     input.window_handle = window_handle;
     input.job_folder = job_folder;
     input.stemora_folder = config.stemora_folder();
     input.drums_folder = config.drums_folder();
-    return write_render_input(layout.zebrix_input_path(), input);
+    return write_render_input(layout.zebrix_input_path(), input, error);
 }
 
 void write_job_status(const std::string& job_folder, const std::string& message, int code) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <system_error>
 
 namespace zs::core {
 class config_store;
@@ -37,11 +38,12 @@ bool is_server_key(const std::string& key);
 std::string strip_server_keys(const std::string& job_text);
 
 // Writes the input file (binary, truncating); false when it cannot be opened.
-bool write_render_input(const std::string& input_path, const render_input& input);
+bool write_render_input(const std::string& input_path, const render_input& input,
+                        std::error_code* error = nullptr);
 // The same with the Zebrix folder's input file and the configured folders.
 bool write_render_input(const core::path_layout& layout, const core::config_store& config,
                         std::int32_t window_handle, const std::string& job_folder,
-                        const std::string& job_text);
+                        const std::string& job_text, std::error_code* error = nullptr);
 
 // The job folder's "ZebOutput.txt" in text mode: "Error=0\n" for code 0,
 // else "Error=<code>\n;Error #<code>, <message>". Nothing when it cannot be

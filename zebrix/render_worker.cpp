@@ -191,7 +191,7 @@ void render_worker::render(std::int32_t id, const std::string& text) {
     const std::string folder = queue_.job_folder(id);
     bool written = false;
     for (int attempt = 0; attempt < settings_.write_attempts && !written; ++attempt) {
-        written = write_render_input(layout_, config_, main_window_(), folder, text);
+        written = write_render_input(layout_, config_, main_window_(), folder, text, &write_error_);
         if (!written) {
             control_.terminate(settings_.terminate_wait);
         }
@@ -231,7 +231,8 @@ void render_worker::launch_and_notify() {
 
 void render_worker::fail_current_job() {
     write_job_status(queue_.job_folder(current_), render_failed, render_failed_code);
-    log_failure(current_, start_failed_ ? "the renderer's input could not be written"
+    log_failure(current_, start_failed_ ? "the renderer's input could not be written (" +
+                                              write_error_.message() + ")"
                                         : "no report within the time limit");
     queue_.mark_done(current_);
     current_ = -1;

@@ -12,6 +12,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 
 namespace zs::core {
@@ -79,7 +80,8 @@ private:
     bool stop_requested_ = false;
     std::thread thread_;
     std::int32_t current_ = -1;
-    bool start_failed_ = false; // every input write attempt failed
+    bool start_failed_ = false;   // every input write attempt failed
+    std::error_code write_error_; // why the last one failed
     std::uint32_t job_start_ms_ = 0;
     std::uint32_t last_activity_ = 0;   // 0: nothing has happened yet
     platform::process_id renderer_ = 0; // the renderer of the current job

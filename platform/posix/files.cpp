@@ -33,6 +33,22 @@ bool ascii_iequal(std::string_view a, std::string_view b) {
     return true;
 }
 
+// Records a failure's cause for the caller that asked for it.
+bool fail(std::error_code* error, int code) {
+    if (error != nullptr) {
+        *error = std::error_code(code, std::generic_category());
+    }
+    return false;
+}
+
+bool succeed(std::error_code* error) {
+    if (error != nullptr) {
+        error->clear();
+    }
+    return true;
+}
+
+// Writes everything; errno tells why it stopped.
 bool write_all(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         ssize_t n = ::write(fd, data, size);
@@ -82,25 +98,19 @@ bool can_open_for_read(const std::string& path) {
     return true;
 }
 
-bool read_file(const std::string& path, std::string& out) {
-    std::string error;
-    return read_existing_file(path, out, error) == read_outcome::read;
-}
+namespace {
 
-read_outcome read_existing_file(const std::string& path, std::string& out, std::string& error) {
-    const auto fail = [&error](int code) {
-        error = std::strerror(code);
-        return code == ENOENT || code == ENOTDIR ? read_outcome::missing : read_outcome::failed;
-    };
+// Reads the whole file; on failure, the errno of the step that failed.
+int read_whole(const std::string& path, std::string& out) {
     int fd = ::open(resolve_for_read(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        return fail(errno);
+        return errno;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         const int code = S_ISDIR(st.st_mode) ? EISDIR : errno;
         ::close(fd);
-        return fail(code);
+        return code;
     }
     std::string data;
     char buffer[65536];
@@ -112,7 +122,7 @@ read_outcome read_existing_file(const std::string& path, std::string& out, std::
             }
             const int code = errno;
             ::close(fd);
-            return fail(code);
+            return code;
         }
         if (n == 0) {
             break;
@@ -121,32 +131,55 @@ read_outcome read_existing_file(const std::string& path, std::string& out, std::
     }
     ::close(fd);
     out = std::move(data);
-    return read_outcome::read;
+    return 0;
 }
 
-bool write_file(const std::string& path, const std::string& data, bool text_mode) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return false;
+} // namespace
+
+bool read_file(const std::string& path, std::string& out, std::error_code* error) {
+    const int code = read_whole(path, out);
+    return code == 0 ? succeed(error) : fail(error, code);
+}
+
+read_outcome read_existing_file(const std::string& path, std::string& out, std::string& error) {
+    const int code = read_whole(path, out);
+    if (code == 0) {
+        return read_outcome::read;
     }
-    const std::string bytes = text_mode ? to_text_mode(data) : std::string();
-    const std::string& out = text_mode ? bytes : data;
-    bool ok = write_all(fd, out.data(), out.size());
-    ok = (::close(fd) == 0) && ok;
-    return ok;
+    error = std::strerror(code);
+    return code == ENOENT || code == ENOTDIR ? read_outcome::missing : read_outcome::failed;
+}
+
+namespace {
+
+// Writes data to a file opened with the given flags, then closes it.
+bool write_with(const std::string& path, int flags, const std::string& data,
+                std::error_code* error) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0644);
+    if (fd < 0) {
+        return fail(error, errno);
+    }
+    if (!write_all(fd, data.data(), data.size())) {
+        const int code = errno;
+        ::close(fd);
+        return fail(error, code);
+    }
+    // A full disk or a network folder may only say so at close.
+    return ::close(fd) == 0 ? succeed(error) : fail(error, errno);
+}
+
+} // namespace
+
+bool write_file(const std::string& path, const std::string& data, bool text_mode,
+                std::error_code* error) {
+    return write_with(path, O_TRUNC, text_mode ? to_text_mode(data) : data, error);
 }
 
 bool replace_file(const std::string& path, const std::string& data, std::error_code* error) {
-    const auto fail = [error](int code) {
-        if (error != nullptr) {
-            *error = std::error_code(code, std::generic_category());
-        }
-        return false;
-    };
     const std::string temp = path + ".tmp-" + std::to_string(::getpid());
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
-        return fail(errno);
+        return fail(error, errno);
     }
     bool ok = write_all(fd, data.data(), data.size()) && ::fsync(fd) == 0;
     int code = ok ? 0 : errno;
@@ -160,27 +193,21 @@ bool replace_file(const std::string& path, const std::string& data, std::error_c
     }
     if (!ok) {
         ::unlink(temp.c_str());
-        return fail(code);
+        return fail(error, code);
     }
-    return true;
+    return succeed(error);
 }
 
-bool remove_file(const std::string& path) {
-    return ::unlink(path.c_str()) == 0;
+bool remove_file(const std::string& path, std::error_code* error) {
+    return ::unlink(path.c_str()) == 0 ? succeed(error) : fail(error, errno);
 }
 
-bool rename_file(const std::string& from, const std::string& to) {
-    return ::rename(from.c_str(), to.c_str()) == 0;
+bool rename_file(const std::string& from, const std::string& to, std::error_code* error) {
+    return ::rename(from.c_str(), to.c_str()) == 0 ? succeed(error) : fail(error, errno);
 }
 
-bool append_file(const std::string& path, const std::string& data) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = write_all(fd, data.data(), data.size());
-    ok = (::close(fd) == 0) && ok;
-    return ok;
+bool append_file(const std::string& path, const std::string& data, std::error_code* error) {
+    return write_with(path, O_APPEND, data, error);
 }
 
 bool is_regular_file(const std::string& path) {
@@ -198,32 +225,33 @@ bool folder_exists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool make_folders(const std::string& path) {
+bool make_folders(const std::string& path, std::error_code* error) {
     std::string partial;
     for (std::size_t i = 0; i < path.size(); ++i) {
         partial += path[i];
         if ((path[i] == '/' || i + 1 == path.size()) && partial != "/") {
             if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) {
-                return false;
+                return fail(error, errno);
             }
         }
     }
-    return folder_exists(path);
+    // EEXIST for a file of that name: mkdir -p's "File exists".
+    return folder_exists(path) ? succeed(error) : fail(error, EEXIST);
 }
 
-bool copy_file(const std::string& from, const std::string& to) {
+bool copy_file(const std::string& from, const std::string& to, std::error_code* error) {
     std::string data;
-    return read_file(from, data) && write_file(to, data);
+    return read_file(from, data, error) && write_file(to, data, false, error);
 }
 
-void delete_folder_content(const std::string& folder, bool remove_folder) {
+bool delete_folder_content(const std::string& folder, bool remove_folder, std::error_code* error) {
     std::string base = folder;
     if (!base.empty() && base.back() != '/') {
         base += '/';
     }
     DIR* dir = ::opendir(base.c_str());
     if (dir == nullptr) {
-        return;
+        return errno == ENOENT ? succeed(error) : fail(error, errno);
     }
     std::vector<std::string> names;
     while (dirent* e = ::readdir(dir)) {
@@ -232,25 +260,36 @@ void delete_folder_content(const std::string& folder, bool remove_folder) {
         }
     }
     ::closedir(dir);
+    std::error_code first;
     for (const auto& name : names) {
         const std::string child = base + name;
         struct stat st {};
+        std::error_code why;
         if (::lstat(child.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-            delete_folder_content(child, true);
-        } else {
-            ::unlink(child.c_str());
+            delete_folder_content(child, true, &why);
+        } else if (::unlink(child.c_str()) != 0 && errno != ENOENT) {
+            why = std::error_code(errno, std::generic_category());
+        }
+        if (!first) {
+            first = why;
         }
     }
+    // The folder path may name a link to a folder: the link goes.
     if (remove_folder && ::rmdir(base.c_str()) != 0) {
-        ::unlink(folder.c_str());
+        const int code = errno;
+        if (::unlink(folder.c_str()) != 0 && !first) {
+            first = std::error_code(code, std::generic_category());
+        }
     }
+    return first ? fail(error, first.value()) : succeed(error);
 }
 
-bool list_folder(const std::string& folder, std::vector<folder_entry>& out) {
+bool list_folder(const std::string& folder, std::vector<folder_entry>& out,
+                 std::error_code* error) {
     out.clear();
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr) {
-        return false;
+        return fail(error, errno);
     }
     std::string base = folder;
     if (!base.empty() && base.back() != '/') {
@@ -266,9 +305,9 @@ bool list_folder(const std::string& folder, std::vector<folder_entry>& out) {
         out.push_back({e->d_name, is_folder});
         errno = 0;
     }
-    const bool ok = errno == 0;
+    const int code = errno;
     ::closedir(dir);
-    return ok;
+    return code == 0 ? succeed(error) : fail(error, code);
 }
 
 file_info stat_path(const std::string& path) {

@@ -13,6 +13,21 @@ using win32::narrow;
 using win32::unique_handle;
 using win32::widen;
 
+// Records a failure's cause for the caller that asked for it.
+bool fail(std::error_code* error, std::error_code code) {
+    if (error != nullptr) {
+        *error = code;
+    }
+    return false;
+}
+
+bool succeed(std::error_code* error) {
+    if (error != nullptr) {
+        error->clear();
+    }
+    return true;
+}
+
 bool is_separator(char c) {
     return c == '\\' || c == '/';
 }
@@ -56,11 +71,12 @@ bool write_handle(HANDLE h, const std::string& data) {
     return true;
 }
 
-template <typename Visit> bool for_each_entry(const std::string& folder, Visit visit) {
+// Visits every entry; the error of the listing when it fails.
+template <typename Visit> std::error_code for_each_entry(const std::string& folder, Visit visit) {
     WIN32_FIND_DATAW found;
     const HANDLE h = ::FindFirstFileW(widen(with_separator(folder) + "*").c_str(), &found);
     if (h == INVALID_HANDLE_VALUE) {
-        return false;
+        return win32::last_error();
     }
     do {
         const std::wstring name = found.cFileName;
@@ -68,8 +84,55 @@ template <typename Visit> bool for_each_entry(const std::string& folder, Visit v
             visit(narrow(name), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
         }
     } while (::FindNextFileW(h, &found));
+    const DWORD last = ::GetLastError();
     ::FindClose(h);
-    return true;
+    return last == ERROR_NO_MORE_FILES
+               ? std::error_code()
+               : std::error_code(static_cast<int>(last), std::system_category());
+}
+
+// Reads the whole file; the error of the step that failed.
+std::error_code read_whole(const std::string& path, std::string& out) {
+    const std::wstring wide = widen(path);
+    // A folder opens only with backup semantics, so CreateFileW reports it as
+    // access denied; it is named as what it is.
+    if (const DWORD a = ::GetFileAttributesW(wide.c_str());
+        a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) {
+        return std::make_error_code(std::errc::is_a_directory);
+    }
+    unique_handle h(::CreateFileW(wide.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) {
+        return win32::last_error();
+    }
+    std::string data;
+    char buffer[65536];
+    for (;;) {
+        DWORD n = 0;
+        if (!::ReadFile(h.get(), buffer, sizeof buffer, &n, nullptr)) {
+            return win32::last_error();
+        }
+        if (n == 0) {
+            break;
+        }
+        data.append(buffer, n);
+    }
+    out = std::move(data);
+    return {};
+}
+
+// Writes data to a file opened with the given access and disposition.
+bool write_with(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+                const std::string& data, std::error_code* error) {
+    unique_handle h(::CreateFileW(widen(path).c_str(), access, share, nullptr, disposition,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h || !write_handle(h.get(), data)) {
+        // A write that stops short without an error leaves no system code.
+        const std::error_code code = win32::last_error();
+        return fail(error, code ? code : std::make_error_code(std::errc::io_error));
+    }
+    return succeed(error);
 }
 
 } // namespace
@@ -86,62 +149,34 @@ bool can_open_for_read(const std::string& path) {
     return static_cast<bool>(h);
 }
 
-bool read_file(const std::string& path, std::string& out) {
-    std::string error;
-    return read_existing_file(path, out, error) == read_outcome::read;
+bool read_file(const std::string& path, std::string& out, std::error_code* error) {
+    const std::error_code code = read_whole(path, out);
+    return code ? fail(error, code) : succeed(error);
 }
 
 read_outcome read_existing_file(const std::string& path, std::string& out, std::string& error) {
-    const auto fail = [&error](DWORD code) {
-        error = std::system_category().message(static_cast<int>(code));
-        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? read_outcome::missing
-                                                                            : read_outcome::failed;
-    };
-    const std::wstring wide = widen(path);
-    // A folder opens only with backup semantics, so CreateFileW reports it as
-    // access denied; it is named as what it is.
-    if (const DWORD a = ::GetFileAttributesW(wide.c_str());
-        a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) {
-        error = "Is a directory";
-        return read_outcome::failed;
+    const std::error_code code = read_whole(path, out);
+    if (!code) {
+        return read_outcome::read;
     }
-    unique_handle h(::CreateFileW(wide.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!h) {
-        return fail(::GetLastError());
-    }
-    std::string data;
-    char buffer[65536];
-    for (;;) {
-        DWORD n = 0;
-        if (!::ReadFile(h.get(), buffer, sizeof buffer, &n, nullptr)) {
-            return fail(::GetLastError());
-        }
-        if (n == 0) {
-            break;
-        }
-        data.append(buffer, n);
-    }
-    out = std::move(data);
-    return read_outcome::read;
+    error = code.message();
+    const int value = code.category() == std::system_category() ? code.value() : 0;
+    return value == ERROR_FILE_NOT_FOUND || value == ERROR_PATH_NOT_FOUND ? read_outcome::missing
+                                                                          : read_outcome::failed;
 }
 
-bool write_file(const std::string& path, const std::string& data, bool text_mode) {
-    unique_handle h(::CreateFileW(widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return h && write_handle(h.get(), text_mode ? to_text_mode(data) : data);
+bool write_file(const std::string& path, const std::string& data, bool text_mode,
+                std::error_code* error) {
+    return write_with(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS,
+                      text_mode ? to_text_mode(data) : data, error);
 }
 
 bool replace_file(const std::string& path, const std::string& data, std::error_code* error) {
     const std::string temp = path + ".tmp";
     // The cause is taken before the clean-up calls overwrite it.
-    const auto fail = [&temp, error](std::error_code code) {
+    const auto give_up = [&temp, error](std::error_code code) {
         ::DeleteFileW(widen(temp).c_str());
-        if (error != nullptr) {
-            *error = code;
-        }
-        return false;
+        return fail(error, code);
     };
     {
         unique_handle h(::CreateFileW(widen(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -149,34 +184,30 @@ bool replace_file(const std::string& path, const std::string& data, std::error_c
         if (!h || !write_handle(h.get(), data) || !::FlushFileBuffers(h.get())) {
             const std::error_code code = win32::last_error();
             h.reset();
-            return fail(code);
+            return give_up(code);
         }
     }
     if (!::MoveFileExW(widen(temp).c_str(), widen(path).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return fail(win32::last_error());
+        return give_up(win32::last_error());
     }
-    return true;
+    return succeed(error);
 }
 
-bool remove_file(const std::string& path) {
-    return ::DeleteFileW(widen(path).c_str()) != 0;
+bool remove_file(const std::string& path, std::error_code* error) {
+    return ::DeleteFileW(widen(path).c_str()) ? succeed(error) : fail(error, win32::last_error());
 }
 
-bool rename_file(const std::string& from, const std::string& to) {
-    return ::MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+bool rename_file(const std::string& from, const std::string& to, std::error_code* error) {
+    return ::MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING)
+               ? succeed(error)
+               : fail(error, win32::last_error());
 }
 
-bool append_file(const std::string& path, const std::string& data) {
-    unique_handle h(::CreateFileW(widen(path).c_str(), FILE_APPEND_DATA,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!h) {
-        return false;
-    }
-    DWORD written = 0;
-    return ::WriteFile(h.get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
-           written == data.size();
+bool append_file(const std::string& path, const std::string& data, std::error_code* error) {
+    return write_with(path, FILE_APPEND_DATA,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_ALWAYS, data,
+                      error);
 }
 
 bool is_regular_file(const std::string& path) {
@@ -196,49 +227,72 @@ bool folder_exists(const std::string& path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool make_folders(const std::string& path) {
+bool make_folders(const std::string& path, std::error_code* error) {
     const std::string folder = without_separator(path);
-    if (folder.empty() || folder_exists(folder)) {
-        return !folder.empty();
+    if (folder.empty()) {
+        return fail(error, std::make_error_code(std::errc::invalid_argument));
+    }
+    if (folder_exists(folder)) {
+        return succeed(error);
     }
     const auto cut = folder.find_last_of("\\/");
-    if (cut != std::string::npos && cut > 0 && folder[cut - 1] != ':') {
-        make_folders(folder.substr(0, cut));
+    if (cut != std::string::npos && cut > 0 && folder[cut - 1] != ':' &&
+        !make_folders(folder.substr(0, cut), error)) {
+        return false;
     }
-    return ::CreateDirectoryW(widen(folder).c_str(), nullptr) != 0 || folder_exists(folder);
+    if (::CreateDirectoryW(widen(folder).c_str(), nullptr) || folder_exists(folder)) {
+        return succeed(error);
+    }
+    return fail(error, win32::last_error());
 }
 
-bool copy_file(const std::string& from, const std::string& to) {
-    return ::CopyFileW(widen(from).c_str(), widen(to).c_str(), FALSE) != 0;
+bool copy_file(const std::string& from, const std::string& to, std::error_code* error) {
+    return ::CopyFileW(widen(from).c_str(), widen(to).c_str(), FALSE)
+               ? succeed(error)
+               : fail(error, win32::last_error());
 }
 
-void delete_folder_content(const std::string& folder, bool remove_folder) {
+bool delete_folder_content(const std::string& folder, bool remove_folder, std::error_code* error) {
     const std::string base = with_separator(folder);
     std::vector<std::pair<std::string, bool>> entries;
-    if (!for_each_entry(base, [&](const std::string& name, bool is_folder) {
-            entries.emplace_back(name, is_folder);
-        })) {
-        return;
+    if (const std::error_code listed =
+            for_each_entry(base, [&](const std::string& name, bool is_folder) {
+                entries.emplace_back(name, is_folder);
+            })) {
+        return listed == std::errc::no_such_file_or_directory ? succeed(error)
+                                                              : fail(error, listed);
     }
+    std::error_code first;
     for (const auto& [name, is_folder] : entries) {
         const std::string child = base + name;
+        std::error_code why;
         if (is_folder) {
-            delete_folder_content(child, true);
+            delete_folder_content(child, true, &why);
         } else {
+            // A read-only file cannot be deleted until it is writable.
             ::SetFileAttributesW(widen(child).c_str(), FILE_ATTRIBUTE_NORMAL);
-            ::DeleteFileW(widen(child).c_str());
+            if (!::DeleteFileW(widen(child).c_str())) {
+                why = win32::last_error();
+            }
+        }
+        if (!first) {
+            first = why;
         }
     }
-    if (remove_folder) {
-        ::RemoveDirectoryW(widen(without_separator(base)).c_str());
+    if (remove_folder && !::RemoveDirectoryW(widen(without_separator(base)).c_str()) && !first) {
+        first = win32::last_error();
     }
+    return first ? fail(error, first) : succeed(error);
 }
 
-bool list_folder(const std::string& folder, std::vector<folder_entry>& out) {
+bool list_folder(const std::string& folder, std::vector<folder_entry>& out,
+                 std::error_code* error) {
     out.clear();
-    return for_each_entry(folder, [&out](const std::string& name, bool is_folder) {
-        out.push_back({name, is_folder});
-    });
+    const std::error_code listed =
+        for_each_entry(folder, [&out](const std::string& name, bool is_folder) {
+            out.push_back({name, is_folder});
+        });
+    return listed ? fail(error, listed) : succeed(error);
 }
 
 file_info stat_path(const std::string& path) {

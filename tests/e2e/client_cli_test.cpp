@@ -72,9 +72,8 @@ TEST_F(client_with_password, PasswordDashReadsALineWithoutEchoOnATerminal) {
 
     // From a pipe: the first line, no prompt needed.
     std::string out, err;
-    const std::vector<std::string> argv = {"/bin/sh", "-c",
-                                           "echo SECRET1 | \"$0\" --password - info",
-                                           server.bin_dir() + "zebrix-client"};
+    const std::vector<std::string> argv = {
+        "/bin/sh", "-c", "echo SECRET1 | \"$0\" --password - info", server.client_path()};
     EXPECT_EQ(run_program(argv, client_env(), out, err), 0) << err;
     EXPECT_NE(out.find("name: Locked"), std::string::npos) << out;
 }
@@ -219,7 +218,7 @@ TEST_F(client_cli, NamedCommandsOptionsAnywhereVersionAndJsonErrors) {
     ASSERT_EQ(client({"zebrix", "tracks", "--json"}, out, err), 0) << err;
     EXPECT_NE(out.find("Audio=58"), std::string::npos) << out; // 50 + track code 8
     ASSERT_EQ(client({"orvanta", "folder"}, out, err), 0) << err;
-    EXPECT_NE(out.find(server.orvanta_dir()), std::string::npos) << out;
+    EXPECT_NE(out.find(server.served_orvanta_dir()), std::string::npos) << out;
     ASSERT_EQ(client({"orvanta", "tracks"}, out, err), 0) << err;
     EXPECT_NE(out.find("data ("), std::string::npos) << out;
     std::string help;

@@ -29,7 +29,7 @@ protected:
     // A run that meets the previous one still holding the program is repeated.
     int client(std::vector<std::string> args, std::string& out, std::string& err,
                const std::vector<std::string>& extra_env = {}) {
-        args.insert(args.begin(), server.bin_dir() + "zebrix-client");
+        args.insert(args.begin(), server.client_path());
         int code = -1;
         for (int attempt = 0; attempt < 50; ++attempt) {
             code = run_program(args, client_env(extra_env), out, err);
@@ -48,7 +48,7 @@ protected:
         std::vector<std::string> argv = {"/usr/bin/python3", ZS_PTY_RUN, "--limit", "40"};
         argv.insert(argv.end(), steps.begin(), steps.end());
         argv.push_back("--");
-        argv.push_back(server.bin_dir() + "zebrix-client");
+        argv.push_back(server.client_path());
         argv.insert(argv.end(), args.begin(), args.end());
         std::string err;
         const int code = run_program(argv, client_env(), screen, err);

@@ -16,9 +16,8 @@ namespace {
 
 // The stand-in programs outlive the server by design; end them with the test.
 void end_programs(const zs::test::staged_server& server) {
-    for (const auto& w : zs::platform::enumerate_windows(server.desktop())) {
-        zs::platform::terminate_process(static_cast<zs::platform::process_id>(w.pid),
-                                        std::chrono::seconds(5));
+    for (const auto& w : server.windows()) {
+        server.end_program(w.pid);
     }
 }
 

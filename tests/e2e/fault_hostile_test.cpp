@@ -77,7 +77,7 @@ bool wait_state(std::uint16_t port, std::int32_t id, std::int32_t status,
 platform::process_id renderer_of(const staged_server& server, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
     do {
-        for (const auto& w : platform::enumerate_windows(server.desktop())) {
+        for (const auto& w : server.windows()) {
             if (w.class_name == "TZebrix3Window") {
                 return static_cast<platform::process_id>(w.pid);
             }

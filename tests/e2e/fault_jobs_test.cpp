@@ -72,8 +72,8 @@ protected:
     void SetUp() override { ASSERT_TRUE(server.start()); }
     void TearDown() override {
         server.stop();
-        for (const auto& w : platform::enumerate_windows(server.desktop())) {
-            platform::terminate_process(static_cast<platform::process_id>(w.pid), 5s);
+        for (const auto& w : server.windows()) {
+            server.end_program(w.pid);
         }
     }
     std::string job_folder(std::int32_t id) {
@@ -120,7 +120,7 @@ TEST_F(JobFault, RendererKilledMidJobEndsTheJobWithinTenSecondsAndServesTheNext)
     platform::process_id renderer = 0;
     const auto end = std::chrono::steady_clock::now() + 20s;
     while (renderer == 0 && std::chrono::steady_clock::now() < end) {
-        for (const auto& w : platform::enumerate_windows(server.desktop())) {
+        for (const auto& w : server.windows()) {
             if (w.class_name == "TZebrix3Window") {
                 renderer = static_cast<platform::process_id>(w.pid);
             }
@@ -131,7 +131,7 @@ TEST_F(JobFault, RendererKilledMidJobEndsTheJobWithinTenSecondsAndServesTheNext)
     const auto waiting = job_call(port, 0, 0, "Output=song\r\nRenderMs=50\r\n");
     ASSERT_EQ(waiting.status, 1);
     std::this_thread::sleep_for(300ms);
-    ASSERT_TRUE(platform::terminate_process(renderer, 5s));
+    ASSERT_TRUE(server.end_program(static_cast<int>(renderer)));
     const auto killed = std::chrono::steady_clock::now();
     // Nobody reports the end: the worker notices the renderer has gone.
     ASSERT_TRUE(wait_done(port, job.id, 10s)) << "the job still renders 10 s after the kill";
@@ -148,7 +148,7 @@ TEST_F(JobFault, RendererKilledMidJobEndsTheJobWithinTenSecondsAndServesTheNext)
     const auto result = job_call(port, 1, waiting.id, "");
     EXPECT_EQ(result.status, 0);
     EXPECT_NE(result.body.find("Title=Rendered Song"), std::string::npos) << result.body;
-    for (const auto& w : platform::enumerate_windows(server.desktop())) {
+    for (const auto& w : server.windows()) {
         if (w.class_name == "TZebrix3Window") {
             EXPECT_NE(static_cast<platform::process_id>(w.pid), renderer);
         }

@@ -31,7 +31,7 @@ protected:
     }
 
     platform::process_id program_pid() {
-        for (const auto& w : platform::enumerate_windows(server.desktop())) {
+        for (const auto& w : server.windows()) {
             if (w.class_name == "TZebrixWindow") {
                 return static_cast<platform::process_id>(w.pid);
             }
@@ -64,7 +64,7 @@ TEST_F(ZebrixFault, ProgramKilledMidCommandGivesErrorWithDetailZero) {
     std::this_thread::sleep_for(800ms); // the program is inside the delayed command
     const auto pid = program_pid();
     ASSERT_NE(pid, 0);
-    ASSERT_TRUE(platform::terminate_process(pid, 5s));
+    ASSERT_TRUE(server.end_program(static_cast<int>(pid)));
     ASSERT_EQ(pending.wait_for(10s), std::future_status::ready) << "the command never ended";
     auto reply = pending.get();
     ASSERT_TRUE(reply);
@@ -93,7 +93,7 @@ TEST_F(ZebrixFault, ProgramThatNeverAnswersTimesOutAndFreesTheCommandLock) {
     EXPECT_EQ(unknown->status, 3);
     // The hung program is ended; a fresh one serves the next command.
     behave("");
-    ASSERT_TRUE(platform::terminate_process(program_pid(), 5s));
+    ASSERT_TRUE(server.end_program(static_cast<int>(program_pid())));
     EXPECT_TRUE(served_again()) << server.stderr_text();
 }
 

@@ -103,7 +103,8 @@ bool wait_child(pid_t pid, std::chrono::milliseconds limit, int& status) {
 }
 
 pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env_add,
-            const std::string& out_path, const std::string& err_path) {
+            const std::string& out_path, const std::string& err_path,
+            const std::string& folder = {}) {
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
         env.emplace_back(*e);
@@ -131,6 +132,9 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
         int e = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(o, 1);
         ::dup2(e, 2);
+        if (!folder.empty() && ::chdir(folder.c_str()) != 0) {
+            ::_exit(127);
+        }
         ::execve(cargv[0], cargv.data(), cenv.data());
         ::_exit(127);
     }
@@ -201,7 +205,6 @@ bool windows_stage() {
     const char* stage = std::getenv("ZS_WINDOWS_STAGE");
     return stage != nullptr && *stage != '\0';
 }
-
 
 bool wait_for_instance_lock(const std::string& desktop, std::chrono::milliseconds limit) {
     const std::string path = desktop + "ZebServerInstance.lock";
@@ -311,6 +314,17 @@ std::vector<std::string> staged_server::command(const std::string& program,
     return argv;
 }
 
+std::string staged_server::served_orvanta_dir() const {
+    if (!windows_stage()) {
+        return orvanta_dir();
+    }
+    std::string served = "z:" + orvanta_dir();
+    for (char& c : served) {
+        c = c == '/' ? '\\' : c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return served;
+}
+
 std::string staged_server::client_path() const {
     return windows_stage() ? std::string(ZS_STAGE_DIR "/bin/zebrix-client")
                            : bin_dir() + "zebrix-client";
@@ -326,6 +340,11 @@ staged_server::~staged_server() {
         stop(std::chrono::seconds(5));
     } else if (!windows_stage()) {
         end_desktop_processes(desktop_);
+    }
+    for (const pid_t program : programs_) {
+        ::kill(program, SIGKILL);
+        int status = 0;
+        wait_child(program, std::chrono::seconds(5), status);
     }
     if (windows_stage()) {
         // The prefix is the machine: nothing of this test may meet the next one.
@@ -348,6 +367,7 @@ std::vector<platform::window_info> staged_server::windows() const {
     auto list = command(bin_dir() + "zebrix-desktop.exe");
     list.push_back("list");
     run_program(list, environment(), text, err);
+    std::erase(text, '\r'); // the Windows C runtime writes its text mode
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
         std::istringstream fields(line);
@@ -363,17 +383,45 @@ std::vector<platform::window_info> staged_server::windows() const {
     return out;
 }
 
-void staged_server::end_program(int pid) const {
+int staged_server::start_program(const std::string& folder, const std::string& exe) {
+    const auto before = windows();
+    const pid_t child =
+        spawn(command(folder + exe), environment(), "/dev/null", "/dev/null", folder);
+    if (child <= 0) {
+        return 0;
+    }
+    programs_.push_back(child);
+    // Under Wine the listed id is the Windows one: the program is the window
+    // that was not there before.
+    const auto is_new = [&](const platform::window_info& w) {
+        if (!windows_stage()) {
+            return w.pid == child;
+        }
+        return std::none_of(before.begin(), before.end(),
+                            [&w](const platform::window_info& b) { return b.handle == w.handle; });
+    };
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < end) {
+        for (const auto& w : windows()) {
+            if (is_new(w)) {
+                return w.pid;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return 0;
+}
+
+bool staged_server::end_program(int pid) const {
     if (!windows_stage()) {
-        platform::terminate_process(static_cast<platform::process_id>(pid),
-                                    std::chrono::seconds(5));
-        return;
+        return platform::terminate_process(static_cast<platform::process_id>(pid),
+                                           std::chrono::seconds(5));
     }
     std::string out;
     std::string err;
     auto kill = command("taskkill");
     kill.insert(kill.end(), {"/F", "/PID", std::to_string(pid)});
-    run_program(kill, environment(), out, err);
+    return run_program(kill, environment(), out, err) == 0;
 }
 
 std::vector<std::string> staged_server::environment() const {
@@ -406,8 +454,8 @@ bool staged_server::start(const server_options& options) {
     };
     // The Windows server's guard is a named mutex: its window, made once the
     // guard is held, tells it is up.
-    const bool up = windows_stage() ? wait_for_main_window(left())
-                                    : wait_for_instance_lock(desktop_, left());
+    const bool up =
+        windows_stage() ? wait_for_main_window(left()) : wait_for_instance_lock(desktop_, left());
     if (!up) {
         return false;
     }

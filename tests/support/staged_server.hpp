@@ -64,6 +64,9 @@ public:
     std::string helper_dir() const { return root() + "Zebrix/ZebHelper/"; }
     std::string orvanta_dir() const { return root() + "Orvanta/"; }
     std::string bin_dir() const { return root() + "bin/"; }
+    // The Orvanta folder as the server hands it out: under Wine its Z: path,
+    // in lower case as the programs know it there.
+    std::string served_orvanta_dir() const;
     const std::string& desktop() const { return desktop_; }
     std::string server_path() const {
         return helper_dir() + (windows_stage() ? "ZebrixServer.exe" : "ZebrixServer");
@@ -80,7 +83,11 @@ public:
     // The top-level windows the server's programs see (on Windows without the
     // system's own "IME" windows), and the end of one of those programs.
     std::vector<platform::window_info> windows() const;
-    void end_program(int pid) const;
+    // Starts a program of the stage in `folder` with the server's environment
+    // and waits (bounded) until its window is listed; the process id the
+    // desktop lists for it, or 0. It ends with the stage at the latest.
+    int start_program(const std::string& folder, const std::string& exe);
+    bool end_program(int pid) const; // true once it has ended
     // The environment the server runs with (desktop, ports); for tools.
     std::vector<std::string> environment() const;
     pid_t pid() const { return pid_; }
@@ -94,6 +101,7 @@ private:
     std::uint16_t udp_port_ = 0;
     std::map<std::string, std::string> extra_env_;
     pid_t pid_ = -1;
+    std::vector<pid_t> programs_; // started by start_program
 };
 
 // The processes whose environment names `desktop` as ZEBRIX_DESKTOP.

@@ -224,7 +224,12 @@ TEST_F(worker_fixture, InputThatCannotBeWrittenFailsTheJobAfterThreeAttempts) {
     // The Zebrix folder's input file is a folder: every write fails.
     platform::make_folders(layout.zebrix_input_path() + "/");
     const int id = queue.add_job("x=1");
+    testing::internal::CaptureStderr(); // the server log's copy
     worker.run_cycle();
+    const std::string logged = testing::internal::GetCapturedStderr();
+    EXPECT_NE(logged.find("the renderer's input could not be written (Is a directory)"),
+              std::string::npos)
+        << logged;
     EXPECT_EQ(control.terminations, 3);
     EXPECT_EQ(control.starts, 0);
     EXPECT_EQ(queue.job_state(id), protocol::job_status::done);
