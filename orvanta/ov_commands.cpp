@@ -1,4 +1,5 @@
 // The Orvanta command set: one handling pattern per command code.
+#include "net/wire.hpp"
 #include "orvanta/orvanta_controller.hpp"
 #include "orvanta/ov_files.hpp"
 #include "orvanta/program_interface.hpp"
@@ -249,7 +250,7 @@ void orvanta_controller::song_status_block(const ZebRequest& request) {
     }
     std::string bytes(block.size() * 4, '\0');
     for (std::size_t i = 0; i < block.size(); ++i) {
-        protocol::put_word(reinterpret_cast<std::uint8_t*>(bytes.data()) + 4 * i, block[i]);
+        net::write_word(reinterpret_cast<std::uint8_t*>(bytes.data()) + 4 * i, block[i]);
     }
     send_data(request.header.request_id, std::move(bytes));
     platform::trace("Song info sended");

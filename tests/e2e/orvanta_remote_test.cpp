@@ -1,6 +1,7 @@
 // Orvanta remote control through the staged server and the stand-in
 // orvanta.exe: client binding, command patterns, output errors and events.
 #include "client/client_session.hpp"
+#include "net/wire.hpp"
 #include "platform/desktop.hpp"
 #include "platform/files.hpp"
 #include "platform/process.hpp"
@@ -163,8 +164,7 @@ TEST_F(OrvantaRemote, PostedJobsSongStatusBlockAndTheirErrors) {
         const std::string bytes = data(block);
         ASSERT_EQ(bytes.size(), 580u);
         auto word = [&](int i) {
-            return zs::protocol::get_word(reinterpret_cast<const std::uint8_t*>(bytes.data()) +
-                                          4 * i);
+            return zs::net::read_word(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 4 * i);
         };
         EXPECT_EQ(word(0), 576);
         for (int i = 1; i <= 48; ++i) {

@@ -202,7 +202,6 @@ bool windows_stage() {
     return stage != nullptr && *stage != '\0';
 }
 
-
 bool wait_for_instance_lock(const std::string& desktop, std::chrono::milliseconds limit) {
     const std::string path = desktop + "ZebServerInstance.lock";
     const auto end = std::chrono::steady_clock::now() + limit;
@@ -363,6 +362,13 @@ std::vector<platform::window_info> staged_server::windows() const {
     return out;
 }
 
+void end_programs(const staged_server& server) {
+    for (const auto& w : platform::enumerate_windows(server.desktop())) {
+        platform::terminate_process(static_cast<platform::process_id>(w.pid),
+                                    std::chrono::seconds(5));
+    }
+}
+
 void staged_server::end_program(int pid) const {
     if (!windows_stage()) {
         platform::terminate_process(static_cast<platform::process_id>(pid),
@@ -406,8 +412,8 @@ bool staged_server::start(const server_options& options) {
     };
     // The Windows server's guard is a named mutex: its window, made once the
     // guard is held, tells it is up.
-    const bool up = windows_stage() ? wait_for_main_window(left())
-                                    : wait_for_instance_lock(desktop_, left());
+    const bool up =
+        windows_stage() ? wait_for_main_window(left()) : wait_for_instance_lock(desktop_, left());
     if (!up) {
         return false;
     }
