@@ -1,5 +1,6 @@
 #include "client/client_session.hpp"
 
+#include "net/wire.hpp"
 #include "protocol/proto1_client.hpp"
 
 #include <boost/asio/connect.hpp>
@@ -112,7 +113,7 @@ bool session::write_bytes(const void* data, std::size_t size) {
 
 bool session::write_word(std::int32_t value) {
     std::uint8_t bytes[4];
-    protocol::put_word(bytes, value);
+    net::write_word(bytes, value);
     return write_bytes(bytes, 4);
 }
 
@@ -134,7 +135,7 @@ std::optional<std::int32_t> session::read_word() {
     if (!bytes) {
         return std::nullopt;
     }
-    return protocol::get_word(bytes->data());
+    return net::read_word(bytes->data());
 }
 
 bool session::wait_closed(std::size_t* discarded) {

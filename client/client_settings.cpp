@@ -1,6 +1,7 @@
 #include "client/client_settings.hpp"
 
 #include "client/whole_number.hpp"
+#include "core/text.hpp"
 #include "platform/env.hpp"
 
 #include <sstream>
@@ -67,11 +68,10 @@ void apply_config_text(const std::string& text, common_options& options,
         if (line.empty() || line.front() == '#') {
             continue;
         }
-        const auto equals = line.find('=');
+        const auto kv = core::split_key_value(line);
         std::string problem = "a line without '='";
-        if (equals != std::string::npos &&
-            apply_value(trim(line.substr(0, equals)), trim(line.substr(equals + 1)), options,
-                        problem)) {
+        if (kv && apply_value(trim(std::string(kv->first)), trim(std::string(kv->second)), options,
+                              problem)) {
             continue;
         }
         problems.push_back(std::to_string(number) + ": " + problem);
@@ -95,13 +95,7 @@ void apply_environment(common_options& options, std::vector<std::string>& proble
 }
 
 std::string stored_password(const std::string& typed) {
-    std::string password = typed.substr(0, std::min(typed.size(), max_password_bytes));
-    for (char& c : password) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return password;
+    return core::ascii_lower(typed.substr(0, std::min(typed.size(), max_password_bytes)));
 }
 
 } // namespace zs::client

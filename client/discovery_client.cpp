@@ -1,5 +1,6 @@
 #include "client/discovery_client.hpp"
 
+#include "net/wire.hpp"
 #include "protocol/payload.hpp"
 
 #include <boost/asio/io_context.hpp>
@@ -17,17 +18,17 @@ constexpr auto resolve_limit = std::chrono::seconds(10);
 
 std::vector<std::uint8_t> discovery_request() {
     std::vector<std::uint8_t> request(116, 0);
-    protocol::put_word(&request[4], 3);
-    protocol::put_word(&request[16], 10);
+    net::write_word(&request[4], 3);
+    net::write_word(&request[16], 10);
     return request;
 }
 
 bool parse_discovery_reply(const std::uint8_t* data, std::size_t size, discovered_server& out) {
-    if (size < 116 || protocol::get_word(data) != 0 || protocol::get_word(data + 4) != 3 ||
-        protocol::get_word(data + 16) != 22) {
+    if (size < 116 || net::read_word(data) != 0 || net::read_word(data + 4) != 3 ||
+        net::read_word(data + 16) != 22) {
         return false;
     }
-    const std::int32_t name_size = protocol::get_word(data + 12);
+    const std::int32_t name_size = net::read_word(data + 12);
     if (name_size < 0 || static_cast<std::size_t>(name_size) > size - 116) {
         return false;
     }

@@ -2,27 +2,7 @@
 
 #include "client/whole_number.hpp"
 
-#include <cstring>
-#include <vector>
-
 namespace zs::client {
-
-namespace {
-
-constexpr std::size_t header_size = 112;
-constexpr std::size_t password_offset = 48;
-constexpr std::size_t password_size = 64;
-constexpr std::size_t answer_size = 116;
-
-std::int32_t word_at(const std::vector<std::uint8_t>& b, std::size_t offset) {
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) {
-        v = (v << 8) | b[offset + static_cast<std::size_t>(i)];
-    }
-    return static_cast<std::int32_t>(v);
-}
-
-} // namespace
 
 bool exchange(const common_options& o, std::int32_t type, std::int32_t id, const std::string& body,
               job_reply& reply, std::string& error) {
@@ -32,16 +12,9 @@ bool exchange(const common_options& o, std::int32_t type, std::int32_t id, const
         error = "cannot connect to " + where + ": " + s.error();
         return false;
     }
-    std::vector<std::uint8_t> header(header_size, 0);
-    const std::int32_t words[3] = {type, id, static_cast<std::int32_t>(body.size())};
-    for (std::size_t w = 0; w < 3; ++w) {
-        for (std::size_t i = 0; i < 4; ++i) {
-            header[w * 4 + i] =
-                static_cast<std::uint8_t>(static_cast<std::uint32_t>(words[w]) >> (8 * i));
-        }
-    }
-    std::memcpy(header.data() + password_offset, o.password.data(),
-                std::min(password_size, o.password.size()));
+    const auto header =
+        protocol::JOB_REQUEST_HEADER{type, id, static_cast<std::int32_t>(body.size()), o.password}
+            .to_bytes();
     if (!s.write_word(0) || !s.write_bytes(header.data(), header.size()) ||
         (!body.empty() && !s.write_bytes(body.data(), body.size()))) {
         error = where + ": " + s.error();
@@ -52,15 +25,16 @@ bool exchange(const common_options& o, std::int32_t type, std::int32_t id, const
         error = where + ": " + (password_ok ? "the server refused the password" : s.error());
         return false;
     }
-    const auto response = s.read_exact(answer_size);
+    const auto response = s.read_exact(protocol::job_response_size);
     if (!response) {
         error = where + ": " + s.error();
         return false;
     }
-    reply.status = word_at(*response, 4);
-    reply.id = word_at(*response, 8);
-    const std::int32_t length = word_at(*response, 12);
-    reply.extra = word_at(*response, 16);
+    const auto answer = *protocol::JOB_RESPONSE_HEADER::from_bytes(*response);
+    reply.status = answer.status;
+    reply.id = answer.id;
+    const std::int32_t length = answer.body_length;
+    reply.extra = answer.extra;
     if (length > 0) {
         const auto data = s.read_exact(static_cast<std::size_t>(length));
         if (!data) {

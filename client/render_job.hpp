@@ -2,6 +2,7 @@
 // One render-job request on a connection of its own (protocol 0), as the
 // render subcommand sends it, and the words of its answer.
 #include "client/commands.hpp"
+#include "protocol/proto0_records.hpp"
 
 #include <chrono>
 #include <cstdint>
@@ -9,10 +10,10 @@
 
 namespace zs::client {
 
-inline constexpr std::int32_t job_submit = 0;
-inline constexpr std::int32_t job_fetch_result = 1;
-inline constexpr std::int32_t job_status = 2;
-inline constexpr std::int32_t job_fetch_archive = 4;
+inline constexpr std::int32_t job_submit = protocol::JOB_SUBMIT;
+inline constexpr std::int32_t job_fetch_result = protocol::JOB_FETCH_RESULT;
+inline constexpr std::int32_t job_status = protocol::JOB_STATUS;
+inline constexpr std::int32_t job_fetch_archive = protocol::JOB_FETCH_ARCHIVE;
 
 // Answer statuses.
 inline constexpr std::int32_t job_error = -1;

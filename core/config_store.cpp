@@ -1,6 +1,7 @@
 #include "core/config_store.hpp"
 
 #include "core/server_log.hpp"
+#include "core/text.hpp"
 #include "platform/files.hpp"
 
 #include <algorithm>
@@ -25,15 +26,6 @@ std::string trim_spaces(const std::string& s) {
         --e;
     }
     return s.substr(b, e - b);
-}
-
-std::string ascii_lower(std::string s) {
-    for (char& c : s) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return s;
 }
 
 // Reads a settings file: false when it exists but cannot be read, with
@@ -77,12 +69,12 @@ std::vector<std::string> split_lines(const std::string& bytes) {
 }
 
 bool split_key_value(const std::string& line, std::string& key, std::string& value) {
-    const std::size_t eq = line.find('=');
-    if (eq == std::string::npos || eq == 0) {
+    const auto kv = split_key_value(std::string_view(line));
+    if (!kv || kv->first.empty()) {
         return false;
     }
-    key = trim_spaces(line.substr(0, eq));
-    value = trim_spaces(line.substr(eq + 1));
+    key = trim_spaces(std::string(kv->first));
+    value = trim_spaces(std::string(kv->second));
     return true;
 }
 
@@ -121,29 +113,6 @@ std::string render_config(const config_image& image) {
         }
     }
     return out;
-}
-
-std::int32_t parse_leading_int(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1) {
-            value = static_cast<long long>(INT_MAX) + 1;
-        }
-    }
-    if (negative) {
-        value = -value;
-    }
-    return static_cast<std::int32_t>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
 std::string normalise_password(const std::string& text) {

@@ -1,6 +1,8 @@
 #pragma once
 // The server's persistent settings: config.txt (rewritten so that whatever a
 // user wrote by hand survives), OrvantaPath.txt and the debug.txt marker.
+#include "core/text.hpp" // parse_leading_int for the options dialogs
+
 #include <array>
 #include <cstdint>
 #include <map>
@@ -33,7 +35,6 @@ std::vector<std::string> split_lines(const std::string& bytes);
 bool split_key_value(const std::string& line, std::string& key, std::string& value);
 config_image parse_config(const std::string& bytes);
 std::string render_config(const config_image& image);
-std::int32_t parse_leading_int(const std::string& text); // atoi-like, no digits gives 0
 std::string normalise_password(const std::string& text);
 // The folder part of an Orvanta path: up to the last "orvanta.exe" found
 // without regard to case, letter case kept; the path itself when absent.

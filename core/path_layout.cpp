@@ -1,5 +1,6 @@
 #include "core/path_layout.hpp"
 
+#include "core/text.hpp"
 #include "platform/files.hpp"
 
 namespace zs::core {
@@ -11,19 +12,8 @@ constexpr std::size_t max_path_units = 4095;
 
 bool begins_with_helper_name(const std::string& name) {
     static const std::string wanted = "zebhelper";
-    if (name.size() < wanted.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < wanted.size(); ++i) {
-        char c = name[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != wanted[i]) {
-            return false;
-        }
-    }
-    return true;
+    return name.size() >= wanted.size() &&
+           iequal_ascii(std::string_view(name).substr(0, wanted.size()), wanted);
 }
 
 std::string with_separator(std::string folder) {

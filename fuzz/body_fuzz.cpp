@@ -2,6 +2,7 @@
 // account for every byte, and writing its items back must give a body that
 // parses to the same items and the same bytes again.
 #include "fuzz/fuzz_check.hpp"
+#include "net/wire.hpp"
 #include "protocol/zeb_message.hpp"
 
 #include <cstdint>
@@ -27,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     ZS_FUZZ_CHECK(size >= 8);
     ZS_FUZZ_CHECK(!request.empty());
-    ZS_FUZZ_CHECK(request.items().size() == static_cast<std::size_t>(get_word(data)));
+    ZS_FUZZ_CHECK(request.items().size() == static_cast<std::size_t>(zs::net::read_word(data)));
     ZS_FUZZ_CHECK(request.body_length() == size);
     for (const auto& item : request.items()) {
         ZS_FUZZ_CHECK(item.payload != nullptr);

@@ -1,6 +1,7 @@
 // A key=value file as a program may leave it. Reading it and writing the
 // store out must be stable: the written text reads back to the same store
 // and writes out to the same text, and every key keeps its first spelling.
+#include "core/text.hpp"
 #include "fuzz/fuzz_check.hpp"
 #include "fuzz/fuzz_dir.hpp"
 #include "platform/files.hpp"
@@ -45,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t eq = line.find('=');
         ZS_FUZZ_CHECK(eq != std::string::npos);
         const std::string key = line.substr(0, eq);
-        const auto& values = store.values(zebrix::lower_ascii(key));
+        const auto& values = store.values(core::ascii_lower(key));
         ZS_FUZZ_CHECK(!values.empty());
         ZS_FUZZ_CHECK(store.lookup(key) == values.front());
         start = end + 1;

@@ -4,17 +4,13 @@
 // exactly the requests that a correct reading of the stream finds, in order
 // and unchanged, then close and leave no connection behind.
 #include "fuzz/fuzz_check.hpp"
-#include "net/connection_manager.hpp"
+#include "fuzz/socket_pump.hpp"
+#include "net/wire.hpp"
 #include "protocol/proto1_client.hpp"
 
-#include <boost/asio/io_context.hpp>
-
-#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <string>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
 
 using namespace zs;
@@ -99,7 +95,7 @@ std::vector<expected_reply> expected_replies(const std::uint8_t* data, std::size
 
 std::string word(std::int32_t v) {
     std::string s(4, '\0');
-    put_word(reinterpret_cast<std::uint8_t*>(s.data()), v);
+    net::write_word(reinterpret_cast<std::uint8_t*>(s.data()), v);
     return s;
 }
 
@@ -118,53 +114,7 @@ std::string run_session(const std::string& to_send) {
         return std::shared_ptr<const proto1_settings>(s);
     }();
     static const net::session_factories factories{{}, make_proto1_factory(settings)};
-
-    int fds[2];
-    ZS_FUZZ_CHECK(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, fds) == 0);
-    boost::asio::io_context io(1);
-    net::connection_manager manager;
-    {
-        auto connection = manager.create(io, factories, {});
-        connection->socket().assign(boost::asio::ip::tcp::v4(), fds[0]);
-        connection->start();
-    }
-    std::string received;
-    std::size_t sent = 0;
-    bool eof = false;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!eof) {
-        ZS_FUZZ_CHECK(std::chrono::steady_clock::now() < deadline); // the session hangs
-        if (sent < to_send.size()) {
-            const auto n =
-                ::send(fds[1], to_send.data() + sent, to_send.size() - sent, MSG_NOSIGNAL);
-            if (n > 0) {
-                sent += static_cast<std::size_t>(n);
-            } else if (n < 0 && errno != EAGAIN) {
-                sent = to_send.size(); // the server closed early
-            }
-            if (sent == to_send.size()) {
-                ::shutdown(fds[1], SHUT_WR);
-            }
-        }
-        io.run_for(std::chrono::milliseconds(1));
-        char buffer[65536];
-        for (;;) {
-            const auto n = ::recv(fds[1], buffer, sizeof buffer, 0);
-            if (n > 0) {
-                received.append(buffer, static_cast<std::size_t>(n));
-                continue;
-            }
-            eof = n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
-            break;
-        }
-        if (io.stopped() && !eof) {
-            io.restart();
-        }
-    }
-    io.run_for(std::chrono::milliseconds(5));
-    ZS_FUZZ_CHECK(manager.size() == 0);
-    ::close(fds[1]);
-    return received;
+    return fuzz::run_exchange(factories, to_send);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // command table.
 #include "orvanta/orvanta_controller.hpp"
 
+#include "net/wire.hpp"
 #include "orvanta/command_table.hpp"
 #include "orvanta/ov_files.hpp"
 #include "orvanta/program_interface.hpp"
@@ -225,7 +226,7 @@ void orvanta_controller::song_status_block(const ZebRequest& request) {
     }
     std::string bytes(block.size() * 4, '\0');
     for (std::size_t i = 0; i < block.size(); ++i) {
-        protocol::put_word(reinterpret_cast<std::uint8_t*>(bytes.data()) + 4 * i, block[i]);
+        net::write_word(reinterpret_cast<std::uint8_t*>(bytes.data()) + 4 * i, block[i]);
     }
     send_data(request.header.request_id, std::move(bytes));
     platform::trace("Song info sended");

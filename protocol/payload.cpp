@@ -1,5 +1,7 @@
 #include "protocol/payload.hpp"
 
+#include "net/wire.hpp"
+
 #include <cstring>
 
 namespace zs::protocol {
@@ -11,7 +13,7 @@ bool read_length(const std::uint8_t* bytes, std::size_t available, std::size_t& 
     if (available < 4) {
         return false;
     }
-    const std::int32_t n = get_word(bytes);
+    const std::int32_t n = net::read_word(bytes);
     if (n < 0 || static_cast<std::size_t>(n) > available - 4) {
         return false;
     }
@@ -20,7 +22,7 @@ bool read_length(const std::uint8_t* bytes, std::size_t available, std::size_t& 
 }
 
 std::uint8_t* put_text(std::uint8_t* at, const std::string& text) {
-    put_word(at, static_cast<std::int32_t>(text.size()));
+    net::write_word(at, static_cast<std::int32_t>(text.size()));
     if (!text.empty()) {
         std::memcpy(at + 4, text.data(), text.size());
     }
@@ -83,12 +85,12 @@ void ZebFileList::serialize(std::uint8_t* buffer, std::size_t capacity) const {
         return;
     }
     std::uint8_t* at = buffer;
-    put_word(at, static_cast<std::int32_t>(names.size()));
+    net::write_word(at, static_cast<std::int32_t>(names.size()));
     at += 4;
     for (const auto& n : names) {
         at = put_text(at, n);
     }
-    put_word(at, static_cast<std::int32_t>(files.size()));
+    net::write_word(at, static_cast<std::int32_t>(files.size()));
     at += 4;
     for (const auto& f : files) {
         f->serialize(at, f->size());
@@ -100,7 +102,7 @@ bool ZebFileList::deserialize(const std::uint8_t* bytes, std::size_t available) 
     if (available < 4) {
         return false;
     }
-    const std::int32_t name_count = get_word(bytes);
+    const std::int32_t name_count = net::read_word(bytes);
     std::size_t pos = 4;
     for (std::int32_t i = 0; i < name_count; ++i) {
         std::size_t n = 0;
@@ -113,7 +115,7 @@ bool ZebFileList::deserialize(const std::uint8_t* bytes, std::size_t available) 
     if (available - pos < 4) {
         return false;
     }
-    const std::int32_t file_count = get_word(bytes + pos);
+    const std::int32_t file_count = net::read_word(bytes + pos);
     pos += 4;
     for (std::int32_t i = 0; i < file_count; ++i) {
         auto file = ZebFileFactory::instance().create_file();

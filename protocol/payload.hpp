@@ -99,19 +99,4 @@ public:
 // The file-list factory for ITEM_FILE, the raw-data factory for every other code.
 ZebDataFactory& factory_for_type(std::uint32_t type_code);
 
-// Little-endian word helpers shared by the wire code.
-inline void put_word(std::uint8_t* at, std::int32_t value) {
-    const auto u = static_cast<std::uint32_t>(value);
-    at[0] = static_cast<std::uint8_t>(u);
-    at[1] = static_cast<std::uint8_t>(u >> 8);
-    at[2] = static_cast<std::uint8_t>(u >> 16);
-    at[3] = static_cast<std::uint8_t>(u >> 24);
-}
-inline std::int32_t get_word(const std::uint8_t* at) {
-    const std::uint32_t u =
-        static_cast<std::uint32_t>(at[0]) | (static_cast<std::uint32_t>(at[1]) << 8) |
-        (static_cast<std::uint32_t>(at[2]) << 16) | (static_cast<std::uint32_t>(at[3]) << 24);
-    return static_cast<std::int32_t>(u);
-}
-
 } // namespace zs::protocol

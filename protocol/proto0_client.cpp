@@ -2,6 +2,7 @@
 
 #include "core/config_store.hpp"
 #include "core/server_log.hpp"
+#include "net/wire.hpp"
 #include "platform/files.hpp"
 #include "protocol/peer_text.hpp"
 
@@ -16,29 +17,12 @@ namespace {
 constexpr const char* connection_error = "Connection error";
 constexpr const char* unable = "Server is unable to process the request";
 constexpr const char* queue_full = "The job queue is full; try again later";
-constexpr std::size_t password_offset = 48;
-constexpr std::size_t password_size = 64;
-
-void put_word(std::vector<std::uint8_t>& out, std::size_t offset, std::int32_t value) {
-    const auto v = static_cast<std::uint32_t>(value);
-    for (int i = 0; i < 4; ++i) {
-        out[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-    }
-}
 
 } // namespace
 
 proto0_client::proto0_client(std::shared_ptr<net::zebsock_connection> connection,
                              const proto0_settings& settings)
     : session_base(std::move(connection), settings.close_pause), settings_(settings) {}
-
-std::int32_t proto0_client::word(std::size_t offset) const {
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) {
-        v = (v << 8) | request_[offset + static_cast<std::size_t>(i)];
-    }
-    return static_cast<std::int32_t>(v);
-}
 
 void proto0_client::start() {
     async_read_exact(request_.data(), request_.size(),
@@ -50,19 +34,17 @@ void proto0_client::handle_header(const boost::system::error_code& ec, std::size
         finish_session();
         return;
     }
-    const char* text = reinterpret_cast<const char*>(request_.data() + password_offset);
-    const std::string sent(text, strnlen(text, password_size));
+    header_ = *JOB_REQUEST_HEADER::from_bytes(request_); // the read filled all of it
     const std::string configured = settings_.password();
-    const bool accepted = sent == configured || configured == core::default_password;
+    const bool accepted = header_.password == configured || configured == core::default_password;
     if (!accepted) {
         core::server_log::line("Refused a render-job request with a wrong password from " +
                                peer_text(connection()));
     }
-    const std::int32_t length = word(8);
-    if (accepted && (length <= 0 || length > max_job_body)) {
+    if (accepted && (header_.body_length == 0 || !header_.body_length_valid())) {
         // No body to read: the password word leaves with the response.
         word_pending_ = true;
-        if (length == 0) {
+        if (header_.body_length == 0) {
             dispatch();
         } else {
             send_error(connection_error);
@@ -70,7 +52,7 @@ void proto0_client::handle_header(const boost::system::error_code& ec, std::size
         return;
     }
     auto reply = std::make_shared<std::vector<std::uint8_t>>(4, 0);
-    put_word(*reply, 0, accepted ? 1 : 0);
+    net::write_word(reply->data(), accepted ? 1 : 0);
     async_write_all(reply, [this, accepted](const auto& e, std::size_t n) {
         if (!accepted) {
             finish_session();
@@ -85,10 +67,9 @@ void proto0_client::handle_password_written(const boost::system::error_code& ec,
         finish_session();
         return;
     }
-    const std::int32_t length = word(8);
-    if (length == 0) {
+    if (header_.body_length == 0) {
         dispatch();
-    } else if (length < 0 || length > max_job_body) {
+    } else if (!header_.body_length_valid()) {
         send_error(connection_error);
     } else {
         body_.clear();
@@ -101,7 +82,7 @@ void proto0_client::handle_password_written(const boost::system::error_code& ec,
 // would exhaust its memory).
 void proto0_client::read_body_chunk() {
     constexpr std::size_t chunk = 64 * 1024;
-    const auto length = static_cast<std::size_t>(word(8));
+    const auto length = static_cast<std::size_t>(header_.body_length);
     const std::size_t have = body_.size();
     body_.resize(have + std::min(chunk, length - have));
     async_read_exact(body_.data() + have, body_.size() - have,
@@ -113,7 +94,7 @@ void proto0_client::handle_body(const boost::system::error_code& ec, std::size_t
         finish_session();
         return;
     }
-    if (body_.size() < static_cast<std::size_t>(word(8))) {
+    if (body_.size() < static_cast<std::size_t>(header_.body_length)) {
         read_body_chunk();
         return;
     }
@@ -125,7 +106,7 @@ void proto0_client::dispatch() {
     if (connection() != nullptr) {
         connection()->end_silence_watch(); // the request is read whole
     }
-    switch (word(0)) {
+    switch (header_.type) {
     case JOB_SUBMIT:
         submit();
         break;
@@ -143,7 +124,7 @@ void proto0_client::dispatch() {
         if (word_pending_) {
             word_pending_ = false;
             auto reply = std::make_shared<std::vector<std::uint8_t>>(4, 0);
-            put_word(*reply, 0, 1);
+            net::write_word(reply->data(), 1);
             async_write_all(reply, [this](const auto&, std::size_t) { finish_session(); });
         } else {
             finish_session();
@@ -173,7 +154,7 @@ void proto0_client::submit() {
 }
 
 void proto0_client::status() {
-    const std::int32_t id = word(4);
+    const std::int32_t id = header_.id;
     switch (settings_.queue->job_state(id)) {
     case job_status::done:
         send_response(0, id, 0);
@@ -209,7 +190,7 @@ std::mutex& fetch_mutex() {
 } // namespace
 
 void proto0_client::fetch(bool archive) {
-    const std::int32_t id = word(4);
+    const std::int32_t id = header_.id;
     job_queue& queue = *settings_.queue;
     std::lock_guard lock(fetch_mutex()); // taken before the queue's own lock
     const job_status state = queue.job_state(id);
@@ -250,13 +231,13 @@ void proto0_client::send_response(std::int32_t status, std::int32_t id, std::int
     auto out =
         std::make_shared<std::vector<std::uint8_t>>(at + job_response_size + reply_body_.size(), 0);
     if (word_pending_) {
-        put_word(*out, 0, 1);
+        net::write_word(out->data(), 1);
         word_pending_ = false;
     }
-    put_word(*out, at + 4, status);
-    put_word(*out, at + 8, id);
-    put_word(*out, at + 12, static_cast<std::int32_t>(reply_body_.size()));
-    put_word(*out, at + 16, extra);
+    const JOB_RESPONSE_HEADER header{status, id, static_cast<std::int32_t>(reply_body_.size()),
+                                     extra};
+    const auto bytes = header.to_bytes();
+    std::copy(bytes.begin(), bytes.end(), out->begin() + static_cast<std::ptrdiff_t>(at));
     if (!reply_body_.empty()) {
         std::memcpy(out->data() + at + job_response_size, reply_body_.data(), reply_body_.size());
     }

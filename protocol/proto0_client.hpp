@@ -2,6 +2,7 @@
 // The render-job protocol: one request per connection (submit a job, ask for
 // its state, fetch its result file or an archive of its folder), then close.
 #include "protocol/job_queue.hpp"
+#include "protocol/proto0_records.hpp"
 #include "protocol/session_base.hpp"
 
 #include <array>
@@ -11,15 +12,6 @@
 #include <vector>
 
 namespace zs::protocol {
-
-inline constexpr std::int32_t JOB_SUBMIT = 0;
-inline constexpr std::int32_t JOB_FETCH_RESULT = 1;
-inline constexpr std::int32_t JOB_STATUS = 2;
-inline constexpr std::int32_t JOB_FETCH_ARCHIVE = 4;
-
-inline constexpr std::size_t job_request_size = 112;
-inline constexpr std::size_t job_response_size = 116;
-inline constexpr std::int32_t max_job_body = 0x1000000;
 
 struct proto0_settings {
     job_queue* queue = nullptr;
@@ -46,10 +38,9 @@ private:
     void send_error(const std::string& text);
     void send_response(std::int32_t status, std::int32_t id, std::int32_t extra);
 
-    std::int32_t word(std::size_t offset) const;
-
     const proto0_settings& settings_;
-    std::array<std::uint8_t, job_request_size> request_{};
+    std::array<std::uint8_t, job_request_size> request_{}; // as read
+    JOB_REQUEST_HEADER header_;                            // parsed from it
     std::vector<std::uint8_t> body_;
     std::string reply_body_;
     bool word_pending_ = false; // the password word 1 is not written yet

@@ -2,6 +2,7 @@
 
 #include "core/config_store.hpp"
 #include "core/server_log.hpp"
+#include "net/wire.hpp"
 #include "platform/digest.hpp"
 #include "protocol/peer_text.hpp"
 #include "protocol/song_client.hpp"
@@ -14,13 +15,13 @@ namespace {
 
 std::shared_ptr<const std::vector<std::uint8_t>> word_buffer(std::int32_t value) {
     auto bytes = std::make_shared<std::vector<std::uint8_t>>(4);
-    put_word(bytes->data(), value);
+    net::write_word(bytes->data(), value);
     return bytes;
 }
 
 // A length word and the text after it; returns the end.
 std::uint8_t* append_text(std::uint8_t* at, const std::string& text) {
-    put_word(at, static_cast<std::int32_t>(text.size()));
+    net::write_word(at, static_cast<std::int32_t>(text.size()));
     return std::copy(text.begin(), text.end(), at + 4);
 }
 
@@ -88,7 +89,7 @@ void proto1_client::start() {
     // The protocol word and the challenge leave in one write: the peer reads
     // the same bytes, without waiting for a second segment.
     auto bytes = std::make_shared<std::vector<std::uint8_t>>(4 + challenge_.size());
-    put_word(bytes->data(), 1);
+    net::write_word(bytes->data(), 1);
     std::copy(challenge_.begin(), challenge_.end(), bytes->begin() + 4);
     async_write_all(bytes, [this](const boost::system::error_code& ec, std::size_t) {
         if (!io_failed(ec)) {
@@ -119,7 +120,7 @@ void proto1_client::handle_answer() {
     name.resize(std::min(name.size(), name.find('\0')));
     auto bytes = std::make_shared<std::vector<std::uint8_t>>(12 + identity.size() + name.size());
     std::uint8_t* at = bytes->data();
-    put_word(at, 1);
+    net::write_word(at, 1);
     at = append_text(at + 4, identity);
     append_text(at, name);
     async_write_all(bytes, [this](const boost::system::error_code& ec, std::size_t) {
@@ -139,7 +140,7 @@ void proto1_client::read_client_type() {
 }
 
 void proto1_client::handle_client_type() {
-    const std::int32_t type = get_word(word_.data());
+    const std::int32_t type = net::read_word(word_.data());
     const auto factory = settings_->clients.find(type);
     if (type == CLIENT_SONG) {
         client_ = std::make_unique<SongClient>(*this);

@@ -40,6 +40,7 @@ void session_base::async_read_exact(void* data, std::size_t size, io_handler han
         },
         [this, hold, h = std::move(handler)](const boost::system::error_code& ec, std::size_t n) {
             read_pending_ = false;
+            note_read_end(ec);
             if (!closed_) {
                 h(ec, n);
             } else if (finish_early_) {
@@ -58,6 +59,7 @@ void session_base::async_read_some(void* data, std::size_t size, io_handler hand
         boost::asio::buffer(data, size),
         [this, hold, h = std::move(handler)](const boost::system::error_code& ec, std::size_t n) {
             read_pending_ = false;
+            note_read_end(ec);
             if (n > 0) {
                 hold->note_input();
             }
@@ -116,8 +118,16 @@ void session_base::finish_session() {
     close_session();
     // Without this read the peer's close would only be seen after the pause;
     // meanwhile thousands of half-closed sockets would wait on busy servers.
-    if (!read_pending_) {
+    if (peer_gone_) {
+        handle_peer(peer_gone_);
+    } else if (!read_pending_) {
         watch_peer();
+    }
+}
+
+void session_base::note_read_end(const boost::system::error_code& ec) {
+    if (ec && ec != boost::asio::error::operation_aborted) {
+        peer_gone_ = ec;
     }
 }
 

@@ -65,6 +65,7 @@ private:
     void handle_close_pause();
     void watch_peer();
     void handle_peer(const boost::system::error_code& ec);
+    void note_read_end(const boost::system::error_code& ec);
 
     std::shared_ptr<net::zebsock_connection> connection_;
     boost::asio::steady_timer close_timer_;
@@ -72,6 +73,10 @@ private:
     bool closed_ = false;
     bool read_pending_ = false;
     bool finish_early_ = false; // the pause ends when the peer leaves
+    // How the last read ended when the peer had already gone: the socket
+    // reports the end of the stream once, so a read started after it would
+    // wait out the pause.
+    boost::system::error_code peer_gone_;
     std::array<std::uint8_t, 64> drain_{};
 };
 

@@ -1,31 +1,34 @@
 #include "protocol/zeb_message.hpp"
 
+#include "net/wire.hpp"
+
 namespace zs::protocol {
 
 REQUEST_HEADER REQUEST_HEADER::from_bytes(const std::uint8_t* b) {
-    return {get_word(b),      get_word(b + 4),  get_word(b + 8), get_word(b + 12),
-            get_word(b + 16), get_word(b + 20), get_word(b + 24)};
+    return {net::read_word(b),      net::read_word(b + 4),  net::read_word(b + 8),
+            net::read_word(b + 12), net::read_word(b + 16), net::read_word(b + 20),
+            net::read_word(b + 24)};
 }
 
 std::array<std::uint8_t, request_header_size> REQUEST_HEADER::to_bytes() const {
     std::array<std::uint8_t, request_header_size> out{};
     const std::int32_t fields[] = {kind, request_id, action, command, param1, param2, body_length};
     for (std::size_t i = 0; i < 7; ++i) {
-        put_word(out.data() + 4 * i, fields[i]);
+        net::write_word(out.data() + 4 * i, fields[i]);
     }
     return out;
 }
 
 RESPONSE_HEADER RESPONSE_HEADER::from_bytes(const std::uint8_t* b) {
-    return {get_word(b),      get_word(b + 4),  get_word(b + 8),
-            get_word(b + 12), get_word(b + 16), get_word(b + 20)};
+    return {net::read_word(b),      net::read_word(b + 4),  net::read_word(b + 8),
+            net::read_word(b + 12), net::read_word(b + 16), net::read_word(b + 20)};
 }
 
 std::array<std::uint8_t, response_header_size> RESPONSE_HEADER::to_bytes() const {
     std::array<std::uint8_t, response_header_size> out{};
     const std::int32_t fields[] = {kind, request_id, action, status, value, body_length};
     for (std::size_t i = 0; i < 6; ++i) {
-        put_word(out.data() + 4 * i, fields[i]);
+        net::write_word(out.data() + 4 * i, fields[i]);
     }
     return out;
 }
@@ -77,10 +80,10 @@ void item_list::write_body(std::uint8_t* at) const {
     if (items_.empty()) {
         return;
     }
-    put_word(at, static_cast<std::int32_t>(items_.size()));
+    net::write_word(at, static_cast<std::int32_t>(items_.size()));
     at += 4;
     for (const auto& item : items_) {
-        put_word(at, static_cast<std::int32_t>(item.type));
+        net::write_word(at, static_cast<std::int32_t>(item.type));
         const std::size_t n = item.payload->size();
         item.payload->serialize(at + 4, n);
         at += 4 + n;
@@ -91,7 +94,7 @@ bool item_list::parse_body(const std::uint8_t* body, std::size_t length) {
     if (length < 4) {
         return false;
     }
-    const std::int32_t count = get_word(body);
+    const std::int32_t count = net::read_word(body);
     if (count == 0) {
         return false;
     }
@@ -101,7 +104,7 @@ bool item_list::parse_body(const std::uint8_t* body, std::size_t length) {
         if (cursor >= length || length - cursor < 4) {
             return false;
         }
-        const auto type = static_cast<std::uint32_t>(get_word(body + cursor));
+        const auto type = static_cast<std::uint32_t>(net::read_word(body + cursor));
         auto payload = factory_for_type(type).create();
         if (!payload->deserialize(body + cursor + 4, length - cursor - 4)) {
             return false;

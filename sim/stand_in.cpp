@@ -1,5 +1,6 @@
 #include "sim/stand_in.hpp"
 
+#include "core/text.hpp"
 #include "platform/exe_path.hpp"
 #include "platform/files.hpp"
 
@@ -10,15 +11,6 @@
 namespace zs::sim {
 
 namespace {
-
-std::string lower(std::string s) {
-    for (char& c : s) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return s;
-}
 
 std::optional<long long> to_number(const std::string& text) {
     long long v = 0;
@@ -50,22 +42,10 @@ std::string box(const std::string& type, const std::string& body) {
 
 key_values key_values::parse(const std::string& text) {
     key_values kv;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        std::string line = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        const auto eq = line.find('=');
-        if (eq != std::string::npos) {
-            kv.values_.emplace(lower(line.substr(0, eq)), line.substr(eq + 1));
-        }
-    }
+    core::for_each_key_value(text, core::last_line_cr::dropped,
+                             [&kv](std::string_view key, std::string_view value) {
+                                 kv.values_.emplace(core::ascii_lower(std::string(key)), value);
+                             });
     return kv;
 }
 
@@ -76,7 +56,7 @@ key_values key_values::load(const std::string& path) {
 }
 
 std::optional<std::string> key_values::text(const std::string& key) const {
-    const auto it = values_.find(lower(key));
+    const auto it = values_.find(core::ascii_lower(key));
     if (it == values_.end()) {
         return std::nullopt;
     }

@@ -1,6 +1,7 @@
 #include "zebrix/command_set.hpp"
 
 #include "core/server_log.hpp"
+#include "core/text.hpp"
 #include "platform/files.hpp"
 #include "zebrix/file_exchange.hpp"
 #include "zebrix/program_interface.hpp"
@@ -60,18 +61,6 @@ std::shared_ptr<ZebResponse> make_error_reply(std::int32_t request_id, int code,
     return reply;
 }
 
-bool is_plain_name(const std::string& name) {
-    if (name.empty() || name == "." || name.find("..") != std::string::npos) {
-        return false;
-    }
-    for (char c : name) {
-        if (c == '/' || c == '\\' || c == ':' || c == '\0') {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool is_server_file(const std::string& name, const std::string& exe_name) {
     const std::array<std::string, 8> own = {exe_name,
                                             "config.txt",
@@ -81,12 +70,12 @@ bool is_server_file(const std::string& name, const std::string& exe_name) {
                                             ZEBW_INPUT_FILE,
                                             core::server_log::file_name,
                                             core::server_log::old_file_name};
-    const std::string lower = lower_ascii(name);
+    const std::string lower = core::ascii_lower(name);
     for (const std::string& file : own) {
         if (file.empty()) {
             continue;
         }
-        const std::string own_lower = lower_ascii(file);
+        const std::string own_lower = core::ascii_lower(file);
         // Settings are saved through "<name>.tmp-<process id>".
         if (lower == own_lower || lower.rfind(own_lower + ".tmp-", 0) == 0) {
             return true;
@@ -99,7 +88,8 @@ command_set::command_set(zebw_target& program, std::string helper_dir, std::stri
     : program_(program), helper_dir_(std::move(helper_dir)), exe_name_(std::move(exe_name)) {}
 
 std::string command_set::servable_file(const std::string& name) const {
-    if (!is_plain_name(name) || is_server_file(name, exe_name_)) {
+    if (!core::is_plain_name(name, core::name_controls::nul_refused) ||
+        is_server_file(name, exe_name_)) {
         return {};
     }
     // The case-insensitive fallback may find another spelling: check that one too.

@@ -23,10 +23,6 @@ std::shared_ptr<protocol::ZebResponse> make_error_reply(std::int32_t request_id,
 std::shared_ptr<protocol::ZebResponse> make_reply(std::int32_t request_id, std::int32_t action,
                                                   std::int32_t status, std::int32_t value);
 
-// A name a client may ask for: no separator of any platform, no "..", no
-// drive, not empty. Anything else could reach (and delete) files elsewhere.
-bool is_plain_name(const std::string& name);
-
 // One of the server's own files in the helper folder, compared without
 // regard to ASCII case: its executable (`exe_name`), its settings, string
 // list and log, the input file it writes, and the temporary names its

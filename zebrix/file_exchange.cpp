@@ -1,5 +1,6 @@
 #include "zebrix/file_exchange.hpp"
 
+#include "core/text.hpp"
 #include "platform/files.hpp"
 
 namespace zs::zebrix {
@@ -11,17 +12,8 @@ const std::vector<std::string> no_values;
 
 } // namespace
 
-std::string lower_ascii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
-
 void key_value_store::add(const std::string& key, const std::string& value) {
-    auto [it, inserted] = entries_.try_emplace(lower_ascii(key));
+    auto [it, inserted] = entries_.try_emplace(core::ascii_lower(key));
     if (inserted) {
         it->second.spelling = key;
     }
@@ -29,7 +21,7 @@ void key_value_store::add(const std::string& key, const std::string& value) {
 }
 
 const std::string& key_value_store::lookup(const std::string& key) const {
-    auto it = entries_.find(lower_ascii(key));
+    auto it = entries_.find(core::ascii_lower(key));
     if (it == entries_.end() || it->second.values.empty()) {
         return empty_text;
     }
@@ -37,7 +29,7 @@ const std::string& key_value_store::lookup(const std::string& key) const {
 }
 
 const std::vector<std::string>& key_value_store::values(const std::string& key) const {
-    auto it = entries_.find(lower_ascii(key));
+    auto it = entries_.find(core::ascii_lower(key));
     return it == entries_.end() ? no_values : it->second.values;
 }
 
@@ -75,25 +67,11 @@ bool read_and_remove_file(const std::string& path, std::string& out) {
 }
 
 void parse_key_values(const std::string& text, key_value_store& store) {
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        const bool has_lf = end != std::string::npos;
-        if (!has_lf) {
-            end = text.size();
-        }
-        std::size_t stop = end;
-        // A text-mode read turns CR LF into LF: that CR is not part of the value.
-        if (has_lf && stop > start && text[stop - 1] == '\r') {
-            --stop;
-        }
-        const std::string line = text.substr(start, stop - start);
-        const auto eq = line.find('=');
-        if (eq != std::string::npos) {
-            store.add(line.substr(0, eq), line.substr(eq + 1));
-        }
-        start = end + 1;
-    }
+    // A text-mode read turns CR LF into LF: that CR is not part of the value.
+    core::for_each_key_value(text, core::last_line_cr::kept,
+                             [&store](std::string_view key, std::string_view value) {
+                                 store.add(std::string(key), std::string(value));
+                             });
 }
 
 void read_key_value_file(const std::string& path, key_value_store& store) {
@@ -112,36 +90,12 @@ void add_key_value(key_value_store& store, const std::string& key, const std::st
     store.add(key, value);
 }
 
-int parse_leading_int(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > 2147483648LL) {
-            value = 2147483648LL; // saturate; wider values make no sense here
-        }
-    }
-    value = negative ? -value : value;
-    if (value > 2147483647LL) {
-        value = 2147483647LL;
-    }
-    return static_cast<int>(value);
-}
-
 output_error evaluate_output(const key_value_store& output, int failure_code) {
     const std::string& error = output.lookup("error");
     if (error.empty()) {
         return {true, 2, 0, "Unknown error"};
     }
-    const int n = parse_leading_int(error);
+    const int n = core::parse_leading_int(error);
     if (n == 0) {
         return {};
     }

@@ -11,9 +11,6 @@
 
 namespace zs::zebrix {
 
-// The ASCII letters A to Z lowered, every other byte unchanged.
-std::string lower_ascii(std::string text);
-
 // Keys compared without regard to ASCII case; each key keeps the spelling it
 // had when first met and its values in the order met.
 class key_value_store {
@@ -59,10 +56,6 @@ void parse_key_values(const std::string& text, key_value_store& store);
 
 std::string serialize_key_values(const key_value_store& store);
 void add_key_value(key_value_store& store, const std::string& key, const std::string& value);
-
-// Decimal value as the programs write it: leading white space skipped,
-// anything after the digits ignored, no number gives 0.
-int parse_leading_int(const std::string& text);
 
 // What an output file says about the command that wrote it.
 struct output_error {

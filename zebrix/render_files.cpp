@@ -2,6 +2,7 @@
 
 #include "core/config_store.hpp"
 #include "core/path_layout.hpp"
+#include "core/text.hpp"
 #include "platform/files.hpp"
 
 #include <algorithm>
@@ -56,14 +57,6 @@ constexpr std::array<std::string_view, 11> server_keys = {
     "PulsoraGenerationWanted",
 };
 
-bool iequal_ascii(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 } // namespace
 
 bool is_server_key(const std::string& key) {
@@ -76,7 +69,7 @@ bool is_server_key(const std::string& key) {
         k.remove_suffix(1);
     }
     return std::any_of(server_keys.begin(), server_keys.end(),
-                       [k](std::string_view s) { return iequal_ascii(k, s); });
+                       [k](std::string_view s) { return core::iequal_ascii(k, s); });
 }
 
 std::string strip_server_keys(const std::string& job_text) {

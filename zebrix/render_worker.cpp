@@ -3,6 +3,7 @@
 #include "core/config_store.hpp"
 #include "core/path_layout.hpp"
 #include "core/server_log.hpp"
+#include "core/text.hpp"
 #include "platform/files.hpp"
 #include "zebrix/render_files.hpp"
 
@@ -19,18 +20,6 @@ constexpr const char* renderer_lost = "Error occurred on server";
 constexpr int render_failed_code = -100;
 constexpr int max_stale_renderers = 16; // each ended one by one
 } // namespace
-
-bool is_plain_file_name(const std::string& name) {
-    if (name.empty() || name == "." || name.find("..") != std::string::npos) {
-        return false;
-    }
-    for (const char c : name) {
-        if (c == '/' || c == '\\' || c == ':' || static_cast<unsigned char>(c) < 0x20) {
-            return false;
-        }
-    }
-    return true;
-}
 
 render_worker::render_worker(render_queue& queue, const core::path_layout& layout,
                              const core::config_store& config, zebw3_control& control,
@@ -170,7 +159,7 @@ void render_worker::copy_audio(std::int32_t id, const std::string& name) {
     const std::string folder = queue_.job_folder(id);
     queue_.mark_running(id);
     std::error_code ec;
-    if (!is_plain_file_name(name)) {
+    if (!core::is_plain_name(name, core::name_controls::all_refused)) {
         ec = std::make_error_code(std::errc::invalid_argument);
     } else {
         std::filesystem::copy_file(layout_.in_zebmini(name), folder + "audio.mp4",

@@ -24,10 +24,6 @@ namespace zs::zebrix {
 
 inline constexpr const char* audio_job_key = "ZebMiniAudioFile=";
 
-// A name a job may ask for: no separator of any platform, no "..", no drive,
-// no control character.
-bool is_plain_file_name(const std::string& name);
-
 class render_worker final : public core::service_piece {
 public:
     render_worker(render_queue& queue, const core::path_layout& layout,

@@ -1,5 +1,7 @@
 #include "zip/zip_format.hpp"
 
+#include "core/text.hpp"
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -67,10 +69,7 @@ bool is_stored_extension(const std::string& name) {
     if (dot == std::string::npos) {
         return false;
     }
-    std::string ext = name.substr(dot);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](char c) {
-        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    });
+    const std::string ext = core::ascii_lower(name.substr(dot));
     static const std::array<const char*, 8> stored = {".z",   ".zip", ".zoo", ".arc",
                                                       ".lzh", ".arj", ".gz",  ".tgz"};
     return std::any_of(stored.begin(), stored.end(), [&](const char* e) { return ext == e; });

@@ -1,6 +1,7 @@
 // Network front end figures against the staged server, each beside a minimal
 // server of the same socket work run in this process as the baseline.
 #include "client/discovery_client.hpp"
+#include "net/wire.hpp"
 #include "platform/fd_limit.hpp"
 #include "platform/files.hpp"
 #include "protocol/payload.hpp"
@@ -27,7 +28,7 @@ using boost::asio::ip::udp;
 namespace asio = boost::asio;
 
 void word_to(std::uint8_t* at, std::int32_t v) {
-    zs::protocol::put_word(at, v);
+    zs::net::write_word(at, v);
 }
 
 // One client handshake up to the server name, then the client type; sync I/O.
@@ -39,12 +40,12 @@ bool handshake(tcp::socket& s, std::int32_t client_type, bool read_type_answer) 
     std::uint8_t answer[16] = {};
     asio::write(s, asio::buffer(answer));
     asio::read(s, asio::buffer(buf, 4));
-    if (zs::protocol::get_word(buf) != 1) {
+    if (zs::net::read_word(buf) != 1) {
         return false;
     }
     for (int i = 0; i < 2; ++i) {
         asio::read(s, asio::buffer(buf, 4));
-        std::vector<std::uint8_t> text(static_cast<std::size_t>(zs::protocol::get_word(buf)));
+        std::vector<std::uint8_t> text(static_cast<std::size_t>(zs::net::read_word(buf)));
         asio::read(s, asio::buffer(text));
     }
     word_to(buf, client_type);

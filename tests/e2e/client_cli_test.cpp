@@ -4,6 +4,7 @@
 // errors, --version, and following events until Ctrl-C.
 #include "client/client_session.hpp"
 #include "client/discovery_client.hpp"
+#include "net/wire.hpp"
 #include "protocol/payload.hpp"
 #include "protocol/proto1_client.hpp"
 #include "tests/e2e/client_e2e.hpp"
@@ -146,7 +147,7 @@ public:
 private:
     static std::vector<std::uint8_t> word(std::int32_t v) {
         std::vector<std::uint8_t> b(4);
-        protocol::put_word(b.data(), v);
+        net::write_word(b.data(), v);
         return b;
     }
     void login(boost::asio::ip::tcp::socket& peer) {
@@ -170,9 +171,9 @@ private:
     }
     void answer_discovery() {
         std::vector<std::uint8_t> reply(116, 0);
-        protocol::put_word(&reply[4], 3);
-        protocol::put_word(&reply[12], 3);
-        protocol::put_word(&reply[16], 22);
+        net::write_word(&reply[4], 3);
+        net::write_word(&reply[12], 3);
+        net::write_word(&reply[16], 22);
         reply.insert(reply.end(), {'S', 'i', 'x'});
         boost::system::error_code ec;
         udp_.send_to(boost::asio::buffer(reply), sender_, 0, ec);

@@ -1,5 +1,7 @@
 #include "tests/e2e/docs_examples.hpp"
 
+#include "core/text.hpp"
+
 #include <charconv>
 #include <cstdio>
 #include <sstream>
@@ -94,11 +96,11 @@ bool parse_line(const std::string& raw, example& ex) {
         ex.closed = true;
     } else if (line.rfind("# config: ", 0) == 0) {
         const std::string kv = line.substr(10);
-        const auto eq = kv.find('=');
-        if (eq == std::string::npos) {
+        const auto pair = core::split_key_value(kv);
+        if (!pair) {
             return false;
         }
-        ex.config[kv.substr(0, eq)] = kv.substr(eq + 1);
+        ex.config[std::string(pair->first)] = pair->second;
     } else if (line.rfind("C>", 0) == 0 || line.rfind("S>", 0) == 0) {
         const bool client = line[0] == 'C';
         if (ex.steps.empty() || ex.steps.back().from_client != client) {

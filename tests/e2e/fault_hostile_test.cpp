@@ -7,6 +7,7 @@
 #include "platform/files.hpp"
 #include "protocol/payload.hpp"
 #include "tests/e2e/zebrix_e2e.hpp"
+#include "tests/support/job_calls.hpp"
 
 #include <gtest/gtest.h>
 
@@ -21,58 +22,6 @@ using namespace zs;
 using namespace zs::test;
 using namespace std::chrono_literals;
 using protocol::ITEM_DATA;
-
-struct job_reply {
-    std::int32_t password_word = -2;
-    std::int32_t status = -2;
-    std::int32_t id = -2;
-    std::string body;
-};
-
-job_reply job_call(std::uint16_t port, std::int32_t type, std::int32_t id, const std::string& body,
-                   const std::string& password = "") {
-    client::session s(20s);
-    std::vector<std::uint8_t> request(4 + 112 + body.size(), 0);
-    protocol::put_word(request.data() + 4, type);
-    protocol::put_word(request.data() + 8, id);
-    protocol::put_word(request.data() + 12, static_cast<std::int32_t>(body.size()));
-    std::memcpy(request.data() + 4 + 48, password.data(),
-                std::min<std::size_t>(password.size(), 64));
-    std::memcpy(request.data() + 4 + 112, body.data(), body.size());
-    job_reply r;
-    if (!s.connect("127.0.0.1", port) || !s.write_bytes(request.data(), request.size())) {
-        return r;
-    }
-    r.password_word = s.read_word().value_or(-2);
-    if (r.password_word != 1) {
-        return r;
-    }
-    const auto header = s.read_exact(116);
-    if (!header) {
-        return r;
-    }
-    r.status = protocol::get_word(header->data() + 4);
-    r.id = protocol::get_word(header->data() + 8);
-    const auto length = protocol::get_word(header->data() + 12);
-    if (length > 0) {
-        if (const auto b = s.read_exact(static_cast<std::size_t>(length))) {
-            r.body.assign(b->begin(), b->end());
-        }
-    }
-    return r;
-}
-
-bool wait_state(std::uint16_t port, std::int32_t id, std::int32_t status,
-                std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (job_call(port, 2, id, "").status == status) {
-            return true;
-        }
-        std::this_thread::sleep_for(50ms);
-    }
-    return false;
-}
 
 platform::process_id renderer_of(const staged_server& server, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
@@ -163,7 +112,7 @@ TEST(CrashedServer, RestartEndsTheOldRendererAndHandsOutOnlyItsOwnResults) {
     const auto job = job_call(server.tcp_port(), 0, 0, "Output=stylelist\r\nRenderMs=50\r\n");
     ASSERT_EQ(job.status, 1);
     ASSERT_EQ(job.id, 0);
-    ASSERT_TRUE(wait_state(server.tcp_port(), job.id, 0, 20s));
+    ASSERT_TRUE(wait_job_state(server.tcp_port(), job.id, 0, 20s));
     // Past the moment the old renderer would have written its song.
     std::this_thread::sleep_until(submitted + 5s);
     EXPECT_FALSE(platform::file_exists(server.helper_dir() + "outputs/000/Song.txt"));
@@ -187,7 +136,7 @@ TEST_F(HostileJobs, KeysTheServerAddsAppearOnceTheServers) {
                                   "\r\nwindowhandleformessages=1\r\nOutput=songlist\r\n"
                                   "RenderMs=50\r\n");
     ASSERT_EQ(job.status, 1);
-    ASSERT_TRUE(wait_state(server.tcp_port(), job.id, 0, 20s))
+    ASSERT_TRUE(wait_job_state(server.tcp_port(), job.id, 0, 20s))
         << "the renderer's report never reached the server";
     const std::string input = read(server.zebrix_dir() + "zebinput.txt");
     EXPECT_EQ(count_of(input, "OutputDirectory="), 1u) << input;
@@ -230,7 +179,7 @@ TEST(OperatorLog, StartStopFailedJobsAndTheFactoryPasswordWarning) {
     const auto port = server.tcp_port();
     const auto job = job_call(port, 0, 0, "Fail=3,Broken drum\r\nRenderMs=10\r\n");
     ASSERT_EQ(job.status, 1);
-    ASSERT_TRUE(wait_state(port, job.id, 0, 20s));
+    ASSERT_TRUE(wait_job_state(port, job.id, 0, 20s));
     EXPECT_EQ(server.stop(), 0);
     const std::string log = read(server.helper_dir() + "ZebrixServer.log");
     const std::string ports =
@@ -254,7 +203,10 @@ TEST(OperatorLog, RefusedLoginsAreLogged) {
     ASSERT_TRUE(
         platform::write_file(server.helper_dir() + "config.txt", "ServerPassword=secret\r\n"));
     ASSERT_TRUE(server.start());
-    EXPECT_EQ(job_call(server.tcp_port(), 2, 0, "", "wrong").password_word, 0);
+    EXPECT_EQ(job_call(server.tcp_port(), 2, 0, "",
+                       {.password = "wrong", .announced_length = {}, .wait_close = false})
+                  .password_word,
+              0);
     client::session s{20s};
     EXPECT_FALSE(s.open_protocol1("127.0.0.1", server.tcp_port(), "wrong"));
     EXPECT_EQ(server.stop(), 0);
@@ -277,7 +229,7 @@ TEST(TestStage, StopEndsEveryProgramOfTheServersDesktop) {
         ASSERT_TRUE(c->call(4));
     }
     const auto job = job_call(server.tcp_port(), 0, 0, "Output=song\r\nRenderMs=50\r\n");
-    ASSERT_TRUE(wait_state(server.tcp_port(), job.id, 0, 20s));
+    ASSERT_TRUE(wait_job_state(server.tcp_port(), job.id, 0, 20s));
     ASSERT_GE(desktop_processes(server.desktop()).size(), 3u) << "server, zebw.exe, zebw3.exe";
     server.stop();
     EXPECT_TRUE(desktop_processes(server.desktop()).empty());

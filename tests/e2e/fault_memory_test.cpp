@@ -3,28 +3,18 @@
 // such clients would exhaust it). A large body that does arrive, in many
 // pieces, is still read whole.
 #include "client/client_session.hpp"
-#include "platform/desktop.hpp"
-#include "platform/process.hpp"
-#include "protocol/payload.hpp"
+#include "net/wire.hpp"
+#include "tests/support/job_calls.hpp"
 #include "tests/support/staged_server.hpp"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fstream>
 #include <memory>
 #include <thread>
 #include <vector>
 
 namespace {
-
-// The stand-in programs outlive the server by design; end them with the test.
-void end_programs(const zs::test::staged_server& server) {
-    for (const auto& w : zs::platform::enumerate_windows(server.desktop())) {
-        zs::platform::terminate_process(static_cast<zs::platform::process_id>(w.pid),
-                                        std::chrono::seconds(5));
-    }
-}
 
 using namespace zs;
 using namespace std::chrono_literals;
@@ -43,13 +33,6 @@ long resident_kb(pid_t pid) {
     return -1;
 }
 
-std::vector<std::uint8_t> job_header(std::int32_t type, std::int32_t body_length) {
-    std::vector<std::uint8_t> bytes(4 + 112, 0);
-    protocol::put_word(bytes.data() + 4, type);
-    protocol::put_word(bytes.data() + 12, body_length);
-    return bytes;
-}
-
 TEST(MemoryFault, AnnouncedBodiesAreNotHeldBeforeTheyArrive) {
     test::staged_server server;
     ASSERT_TRUE(server.start());
@@ -57,7 +40,7 @@ TEST(MemoryFault, AnnouncedBodiesAreNotHeldBeforeTheyArrive) {
     std::vector<std::unique_ptr<client::session>> clients;
     for (int i = 0; i < announcing_clients; ++i) {
         auto s = std::make_unique<client::session>(10s);
-        const auto header = job_header(0, 0x1000000);
+        const auto header = test::job_request_bytes(0, 0, 0x1000000);
         ASSERT_TRUE(s->connect("127.0.0.1", server.tcp_port()));
         ASSERT_TRUE(s->write_bytes(header.data(), header.size()));
         ASSERT_EQ(s->read_word(), 1); // the header is read; the body read is pending
@@ -74,18 +57,18 @@ TEST(MemoryFault, AnnouncedBodiesAreNotHeldBeforeTheyArrive) {
     std::string text = "Output=songlist\r\nRenderMs=20\r\n";
     text.resize(300 * 1024, 'x');
     client::session s(20s);
-    auto request = job_header(0, static_cast<std::int32_t>(text.size()));
+    auto request = test::job_request_bytes(0, 0, static_cast<std::int32_t>(text.size()));
     request.insert(request.end(), text.begin(), text.end());
     ASSERT_TRUE(s.connect("127.0.0.1", server.tcp_port()));
     ASSERT_TRUE(s.write_bytes(request.data(), request.size()));
     ASSERT_EQ(s.read_word(), 1);
     const auto reply = s.read_exact(116);
     ASSERT_TRUE(reply);
-    EXPECT_EQ(protocol::get_word(reply->data() + 4), 1) << "accepted";
-    EXPECT_GE(protocol::get_word(reply->data() + 8), 0);
+    EXPECT_EQ(net::read_word(reply->data() + 4), 1) << "accepted";
+    EXPECT_GE(net::read_word(reply->data() + 8), 0);
     EXPECT_TRUE(server.running());
     server.stop();
-    end_programs(server);
+    test::end_programs(server);
 }
 
 // Eight 16 MiB jobs took 418 MB that stayed after the queue emptied: a
@@ -99,15 +82,15 @@ TEST(MemoryFault, LargeJobTextsAreNotKeptAfterTheirJobsEnd) {
     std::vector<std::int32_t> ids;
     for (int i = 0; i < 8; ++i) {
         client::session s(30s);
-        auto request = job_header(0, static_cast<std::int32_t>(text.size()));
+        auto request = test::job_request_bytes(0, 0, static_cast<std::int32_t>(text.size()));
         request.insert(request.end(), text.begin(), text.end());
         ASSERT_TRUE(s.connect("127.0.0.1", server.tcp_port()));
         ASSERT_TRUE(s.write_bytes(request.data(), request.size()));
         ASSERT_EQ(s.read_word(), 1);
         const auto reply = s.read_exact(116);
         ASSERT_TRUE(reply);
-        ASSERT_EQ(protocol::get_word(reply->data() + 4), 1) << "accepted";
-        ids.push_back(protocol::get_word(reply->data() + 8));
+        ASSERT_EQ(net::read_word(reply->data() + 4), 1) << "accepted";
+        ids.push_back(net::read_word(reply->data() + 8));
     }
     // Every job rendered: no text is held any more.
     for (const std::int32_t id : ids) {
@@ -115,15 +98,11 @@ TEST(MemoryFault, LargeJobTextsAreNotKeptAfterTheirJobsEnd) {
         std::int32_t status = -2;
         while (status != 0 && std::chrono::steady_clock::now() < end) {
             client::session s(10s);
-            const auto request = [&] {
-                auto r = job_header(2, 0);
-                protocol::put_word(r.data() + 8, id);
-                return r;
-            }();
+            const auto request = test::job_request_bytes(2, id, 0);
             if (s.connect("127.0.0.1", server.tcp_port()) &&
                 s.write_bytes(request.data(), request.size()) && s.read_word() == 1) {
                 if (const auto reply = s.read_exact(116)) {
-                    status = protocol::get_word(reply->data() + 4);
+                    status = net::read_word(reply->data() + 4);
                 }
             }
             std::this_thread::sleep_for(100ms);

@@ -7,6 +7,7 @@
 #include "core/path_layout.hpp"
 #include "platform/files.hpp"
 #include "platform/process.hpp"
+#include "tests/support/eventually.hpp"
 #include "tests/support/temp_folder.hpp"
 #include "zebrix/render_files.hpp"
 #include "zebrix/render_worker.hpp"
@@ -20,6 +21,7 @@
 
 using namespace zs;
 using namespace std::chrono_literals;
+using test::eventually;
 
 namespace {
 
@@ -28,17 +30,6 @@ public:
     std::uint32_t now_ms() override { return now.load(); }
     std::atomic<std::uint32_t> now{10000};
 };
-
-bool eventually(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
 
 struct RendererFault : ::testing::Test {
     static void SetUpTestSuite() {

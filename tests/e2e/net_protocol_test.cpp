@@ -3,6 +3,7 @@
 // stop and start through SIGUSR1.
 #include "client/client_session.hpp"
 #include "client/discovery_client.hpp"
+#include "net/wire.hpp"
 #include "platform/files.hpp"
 #include "protocol/payload.hpp"
 #include "tests/support/staged_server.hpp"
@@ -138,7 +139,7 @@ TEST_F(NetDefault, DiscoveryAnswersOnlyRequests) {
     auto short_one = exact;
     short_one.resize(115);
     auto wrong = exact;
-    zs::protocol::put_word(&wrong[16], 11);
+    zs::net::write_word(&wrong[16], 11);
     // Only the last one is answered: exactly one reply of 129 bytes arrives.
     const auto got = replies_to(server_->udp_port(), {short_one, wrong, exact});
     ASSERT_EQ(got.size(), 1u);

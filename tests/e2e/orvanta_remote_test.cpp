@@ -1,6 +1,8 @@
 // Orvanta remote control through the staged server and the stand-in
 // orvanta.exe: client binding, command patterns, output errors and events.
 #include "client/client_session.hpp"
+#include "core/text.hpp"
+#include "net/wire.hpp"
 #include "platform/desktop.hpp"
 #include "platform/files.hpp"
 #include "platform/process.hpp"
@@ -163,8 +165,7 @@ TEST_F(OrvantaRemote, PostedJobsSongStatusBlockAndTheirErrors) {
         const std::string bytes = data(block);
         ASSERT_EQ(bytes.size(), 580u);
         auto word = [&](int i) {
-            return zs::protocol::get_word(reinterpret_cast<const std::uint8_t*>(bytes.data()) +
-                                          4 * i);
+            return zs::net::read_word(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 4 * i);
         };
         EXPECT_EQ(word(0), 576);
         for (int i = 1; i <= 48; ++i) {
@@ -188,10 +189,7 @@ TEST_F(OrvantaRemote, FolderQueryWhileNoProgramRuns) {
     if (zs::test::windows_stage()) {
         configured = "Z:" + empty_folder;
         std::replace(configured.begin(), configured.end(), '/', '\\');
-        expected = configured;
-        std::transform(expected.begin(), expected.end(), expected.begin(), [](unsigned char c) {
-            return static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
-        });
+        expected = zs::core::ascii_lower(configured);
     }
     platform::write_file(server.helper_dir() + "OrvantaPath.txt",
                          "OrvantaPath=" + configured + "\r\n");

@@ -5,6 +5,7 @@
 #include "platform/desktop.hpp"
 #include "platform/files.hpp"
 #include "platform/process.hpp"
+#include "tests/support/job_calls.hpp"
 #include "tests/support/staged_server.hpp"
 
 #include <gtest/gtest.h>
@@ -20,62 +21,18 @@ namespace {
 
 constexpr const char* unable = "Server is unable to process the request";
 
-struct job_reply {
-    std::int32_t password = -1; // the password word; -1 when it never came
-    std::int32_t words[5] = {0, 0, 0, 0, 0};
-    std::string body;
-    bool closed_after = false; // the server closed once it had answered
-    std::int32_t status() const { return words[1]; }
-    std::int32_t id() const { return words[2]; }
-    std::int32_t length() const { return words[3]; }
-    std::int32_t extra() const { return words[4]; }
-};
-
-std::int32_t word_at(const std::vector<std::uint8_t>& b, std::size_t at) {
-    std::int32_t v = 0;
-    std::memcpy(&v, b.data() + at, 4);
-    return v;
-}
-
 // A request as the wire carries it; `length` may differ from the body sent.
-job_reply request(std::uint16_t port, std::int32_t type, std::int32_t id, const std::string& body,
-                  const std::string& password = "kxvwq", std::int32_t length = -2) {
-    client::session s(20s);
-    job_reply r;
-    std::vector<std::uint8_t> header(112, 0);
-    const std::int32_t words[3] = {type, id,
-                                   length == -2 ? static_cast<std::int32_t>(body.size()) : length};
-    std::memcpy(header.data(), words, sizeof words);
-    std::memcpy(header.data() + 48, password.data(), std::min<std::size_t>(64, password.size()));
-    if (!s.connect("127.0.0.1", port) || !s.write_word(0) ||
-        !s.write_bytes(header.data(), header.size()) ||
-        (!body.empty() && !s.write_bytes(body.data(), body.size()))) {
-        return r;
+test::job_reply request(std::uint16_t port, std::int32_t type, std::int32_t id,
+                        const std::string& body, const std::string& password = "kxvwq",
+                        std::int32_t length = -2) {
+    test::job_call_options options{password, std::nullopt, true};
+    if (length != -2) {
+        options.announced_length = length;
     }
-    const auto word = s.read_word();
-    if (!word) {
-        return r;
+    const test::job_reply r = test::job_call(port, type, id, body, options);
+    if (r.status != -2) {
+        EXPECT_TRUE(r.padding_zero);
     }
-    r.password = *word;
-    if (r.password == 1 && type >= 0 && type <= 4 && type != 3) {
-        const auto head = s.read_exact(116);
-        if (!head) {
-            return r;
-        }
-        for (int i = 0; i < 5; ++i) {
-            r.words[i] = word_at(*head, static_cast<std::size_t>(i) * 4);
-        }
-        EXPECT_EQ(std::vector<std::uint8_t>(head->begin() + 20, head->end()),
-                  std::vector<std::uint8_t>(96, 0));
-        if (r.length() > 0) {
-            const auto data = s.read_exact(static_cast<std::size_t>(r.length()));
-            if (data) {
-                r.body.assign(data->begin(), data->end());
-            }
-        }
-    }
-    std::size_t extra_bytes = 0;
-    r.closed_after = s.wait_closed(&extra_bytes) && extra_bytes == 0;
     return r;
 }
 
@@ -97,25 +54,13 @@ protected:
     }
 
     std::int32_t submit(const std::string& text) {
-        const job_reply r = request(port, 0, 0, text);
-        EXPECT_EQ(r.status(), 1);
-        EXPECT_EQ(r.length(), 0);
-        return r.id();
+        const test::job_reply r = request(port, 0, 0, text);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.length, 0);
+        return r.id;
     }
     // Polls until the job is done (status 0), at most 20 s.
-    bool wait_done(std::int32_t id) {
-        for (int i = 0; i < 200; ++i) {
-            const job_reply r = request(port, 2, id, "");
-            if (r.status() == 0) {
-                return true;
-            }
-            if (r.status() == -1) {
-                return false;
-            }
-            std::this_thread::sleep_for(100ms);
-        }
-        return false;
-    }
+    bool wait_done(std::int32_t id) { return test::wait_job_state(port, id, 0, 20s); }
 
     test::staged_server server;
     std::uint16_t port = 0;
@@ -127,20 +72,20 @@ TEST_F(render_jobs, SubmitStatusAndFetchOfEveryResultKind) {
     const std::int32_t audio = submit("Output=audio\r\nRenderMs=100\r\n");
     EXPECT_GE(audio, 0);
     ASSERT_TRUE(wait_done(audio));
-    job_reply r = request(port, 1, audio, "");
-    EXPECT_EQ(r.status(), 0);
-    EXPECT_EQ(r.id(), audio);
-    EXPECT_EQ(r.extra(), 0);
-    EXPECT_EQ(r.length(), static_cast<std::int32_t>(r.body.size()));
+    test::job_reply r = request(port, 1, audio, "");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.id, audio);
+    EXPECT_EQ(r.extra, 0);
+    EXPECT_EQ(r.length, static_cast<std::int32_t>(r.body.size()));
     EXPECT_GT(r.body.size(), 4096u);
     EXPECT_EQ(r.body.substr(4, 4), "ftyp");
     EXPECT_TRUE(r.closed_after);
 
     // The fetch removed the job: its id is unknown now (39-byte text).
     r = request(port, 2, audio, "");
-    EXPECT_EQ(r.status(), -1);
-    EXPECT_EQ(r.id(), -1);
-    EXPECT_EQ(r.length(), 39);
+    EXPECT_EQ(r.status, -1);
+    EXPECT_EQ(r.id, -1);
+    EXPECT_EQ(r.length, 39);
     EXPECT_EQ(r.body, unable);
 
     const std::pair<const char*, const char*> kinds[] = {
@@ -151,37 +96,37 @@ TEST_F(render_jobs, SubmitStatusAndFetchOfEveryResultKind) {
         const std::int32_t id = submit(std::string(job) + "\r\nRenderMs=20\r\n");
         ASSERT_TRUE(wait_done(id)) << job;
         r = request(port, 1, id, "");
-        EXPECT_EQ(r.status(), 0) << job;
+        EXPECT_EQ(r.status, 0) << job;
         EXPECT_EQ(r.body, expected) << job;
     }
 
     const std::int32_t sig = submit("Output=stylelist\r\nStyleNameTimeSig=3\r\nRenderMs=20\r\n");
     ASSERT_TRUE(wait_done(sig));
     r = request(port, 1, sig, "");
-    EXPECT_EQ(r.status(), 0);
-    EXPECT_EQ(r.extra(), 3);
-    EXPECT_EQ(request(port, 2, sig, "").status(), -1); // gone
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.extra, 3);
+    EXPECT_EQ(request(port, 2, sig, "").status, -1); // gone
 }
 
 TEST_F(render_jobs, FailedJobGivesItsMessageAndStaysQueued) {
     const std::int32_t id = submit("Fail=7,Bad style\r\nRenderMs=20\r\n");
     ASSERT_TRUE(wait_done(id));
     for (int i = 0; i < 2; ++i) {
-        const job_reply r = request(port, 1, id, "");
-        EXPECT_EQ(r.status(), -1);
-        EXPECT_EQ(r.id(), -1);
+        const test::job_reply r = request(port, 1, id, "");
+        EXPECT_EQ(r.status, -1);
+        EXPECT_EQ(r.id, -1);
         // The line's CR stays with the message, as the status reader keeps it.
         EXPECT_EQ(r.body, "Bad style\r");
-        EXPECT_EQ(r.length(), 10);
+        EXPECT_EQ(r.length, 10);
     }
-    EXPECT_EQ(request(port, 2, id, "").status(), 0);
+    EXPECT_EQ(request(port, 2, id, "").status, 0);
 }
 
 TEST_F(render_jobs, ArchiveOnceThenTheJobIsGone) {
     const std::int32_t id = submit("Output=song\r\nRenderMs=20\r\n");
     ASSERT_TRUE(wait_done(id));
-    const job_reply r = request(port, 4, id, "");
-    ASSERT_EQ(r.status(), 0);
+    const test::job_reply r = request(port, 4, id, "");
+    ASSERT_EQ(r.status, 0);
     ASSERT_EQ(r.body.substr(0, 4), std::string("PK\x03\x04", 4));
     const std::string zip = server.root() + "job.zip";
     ASSERT_TRUE(platform::write_file(zip, r.body));
@@ -196,16 +141,16 @@ TEST_F(render_jobs, ArchiveOnceThenTheJobIsGone) {
     EXPECT_FALSE(platform::folder_exists(server.helper_dir() + "outputs/" + name + "/"));
     EXPECT_FALSE(platform::file_exists(server.helper_dir() + "outputs/" + name + ".zip"));
 
-    const job_reply again = request(port, 4, id, "");
-    EXPECT_EQ(again.status(), -1);
+    const test::job_reply again = request(port, 4, id, "");
+    EXPECT_EQ(again.status, -1);
     EXPECT_EQ(again.body, unable);
 }
 
 TEST_F(render_jobs, BadRequestsGetErrorRepliesOrAClose) {
-    job_reply r = request(port, 0, 0, "");
-    EXPECT_EQ(r.status(), -1);
-    EXPECT_EQ(r.id(), -1);
-    EXPECT_EQ(r.length(), 16);
+    test::job_reply r = request(port, 0, 0, "");
+    EXPECT_EQ(r.status, -1);
+    EXPECT_EQ(r.id, -1);
+    EXPECT_EQ(r.length, 16);
     EXPECT_EQ(r.body, "Connection error");
     EXPECT_TRUE(r.closed_after);
 
@@ -215,7 +160,7 @@ TEST_F(render_jobs, BadRequestsGetErrorRepliesOrAClose) {
     EXPECT_EQ(r.body, "Connection error");
 
     r = request(port, 2, 4242, "");
-    EXPECT_EQ(r.status(), -1);
+    EXPECT_EQ(r.status, -1);
     EXPECT_EQ(r.body, unable);
     r = request(port, 1, 4242, "");
     EXPECT_EQ(r.body, unable);
@@ -223,7 +168,7 @@ TEST_F(render_jobs, BadRequestsGetErrorRepliesOrAClose) {
     // Unknown request types: the password word, then the server closes.
     for (const std::int32_t type : {3, 5, -1}) {
         r = request(port, type, 0, "");
-        EXPECT_EQ(r.password, 1) << type;
+        EXPECT_EQ(r.password_word, 1) << type;
         EXPECT_TRUE(r.closed_after) << type;
     }
 }
@@ -232,14 +177,14 @@ TEST_F(render_jobs, QueuePositionsWhileOneJobRenders) {
     const std::int32_t first = submit("Output=song\r\nRenderMs=3000\r\n");
     const std::int32_t second = submit("Output=song\r\nRenderMs=20\r\n");
     const std::int32_t third = submit("Output=song\r\nRenderMs=20\r\n");
-    for (int i = 0; i < 100 && request(port, 2, first, "").status() != 1; ++i) {
+    for (int i = 0; i < 100 && request(port, 2, first, "").status != 1; ++i) {
         std::this_thread::sleep_for(50ms);
     }
-    EXPECT_EQ(request(port, 2, first, "").status(), 1);
-    EXPECT_EQ(request(port, 2, second, "").status(), 1); // first in line
-    const job_reply r = request(port, 2, third, "");
-    EXPECT_EQ(r.status(), 2);
-    EXPECT_EQ(r.extra(), 1); // position 2
+    EXPECT_EQ(request(port, 2, first, "").status, 1);
+    EXPECT_EQ(request(port, 2, second, "").status, 1); // first in line
+    const test::job_reply r = request(port, 2, third, "");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.extra, 1); // position 2
     EXPECT_TRUE(wait_done(third));
 }
 
@@ -248,14 +193,14 @@ TEST_F(render_jobs, AudioCopyFromZebMini) {
     ASSERT_TRUE(platform::read_file(server.zebrix_dir() + "ZebMini/demo.mp4", demo));
     const std::int32_t id = submit("ZebMiniAudioFile=demo.mp4");
     ASSERT_TRUE(wait_done(id));
-    job_reply r = request(port, 1, id, "");
-    EXPECT_EQ(r.status(), 0);
+    test::job_reply r = request(port, 1, id, "");
+    EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.body, demo);
 
     const std::int32_t escape = submit("ZebMiniAudioFile=../ZebHelper/config.txt");
     ASSERT_TRUE(wait_done(escape));
     r = request(port, 1, escape, "");
-    EXPECT_EQ(r.status(), -1);
+    EXPECT_EQ(r.status, -1);
     EXPECT_EQ(r.body, "Unable to download audio file");
 }
 
@@ -306,7 +251,7 @@ TEST_F(render_jobs, RefusedSecondInstanceLeavesJobFoldersAlone) {
     std::string err;
     EXPECT_EQ(server.run_again(err), 0);
     EXPECT_TRUE(platform::file_exists(folder + "marker.txt"));
-    EXPECT_NE(request(port, 2, id, "").status(), -1);
+    EXPECT_NE(request(port, 2, id, "").status, -1);
 }
 
 class render_password : public render_jobs {
@@ -316,14 +261,14 @@ class render_password : public render_jobs {
 };
 
 TEST_F(render_password, OnlyTheLowerCasePasswordIsAccepted) {
-    job_reply r = request(port, 2, 0, "", "Secret");
-    EXPECT_EQ(r.password, 0);
+    test::job_reply r = request(port, 2, 0, "", "Secret");
+    EXPECT_EQ(r.password_word, 0);
     EXPECT_TRUE(r.closed_after);
     r = request(port, 2, 0, "", "");
-    EXPECT_EQ(r.password, 0);
+    EXPECT_EQ(r.password_word, 0);
     r = request(port, 0, 0, "Output=song", "secret");
-    EXPECT_EQ(r.password, 1);
-    EXPECT_EQ(r.status(), 1);
+    EXPECT_EQ(r.password_word, 1);
+    EXPECT_EQ(r.status, 1);
 }
 
 // A password that fills the 64-byte field (no terminating zero) and holds the
@@ -340,10 +285,10 @@ class render_full_password : public render_jobs {
 TEST_F(render_full_password, AllSixtyFourBytesCount) {
     const std::string lowered = "z@[" + std::string(58, 'q') + "`{z";
     ASSERT_EQ(full_password.size(), 64u);
-    job_reply r = request(port, 0, 0, "Output=song", lowered);
-    EXPECT_EQ(r.password, 1);
-    EXPECT_EQ(r.status(), 1);
-    EXPECT_EQ(request(port, 2, 0, "", full_password).password, 0);
-    EXPECT_EQ(request(port, 2, 0, "", lowered.substr(0, 63)).password, 0);
-    EXPECT_EQ(request(port, 2, 0, "", "z@[" + std::string(58, 'q') + "`{Z").password, 0);
+    test::job_reply r = request(port, 0, 0, "Output=song", lowered);
+    EXPECT_EQ(r.password_word, 1);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(request(port, 2, 0, "", full_password).password_word, 0);
+    EXPECT_EQ(request(port, 2, 0, "", lowered.substr(0, 63)).password_word, 0);
+    EXPECT_EQ(request(port, 2, 0, "", "z@[" + std::string(58, 'q') + "`{Z").password_word, 0);
 }

@@ -7,6 +7,7 @@
 #include "platform/files.hpp"
 #include "platform/process.hpp"
 #include "protocol/proto1_interface.hpp"
+#include "tests/support/eventually.hpp"
 #include "tests/support/staged_server.hpp"
 
 #include <gtest/gtest.h>
@@ -77,19 +78,6 @@ protected:
             }
         }
         return out;
-    }
-
-    // Polls until `done` holds, at most `limit`.
-    static bool eventually(const std::function<bool()>& done,
-                           std::chrono::milliseconds limit = 20s) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > end) {
-                return false;
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        return true;
     }
 
     platform::window_handle main_window() {

@@ -1,5 +1,6 @@
 // The command set against a scripted program: every handling pattern, its
 // replies and the files it exchanges.
+#include "net/wire.hpp"
 #include "orvanta/orvanta_controller.hpp"
 #include "platform/files.hpp"
 #include "protocol/payload.hpp"
@@ -297,7 +298,7 @@ TEST_F(CommandSet, SongStatusBlockKeepsEachCodesAnswersInItsOwnPlace) {
     const std::string bytes = sink.data(0);
     ASSERT_EQ(bytes.size(), 580u);
     auto word = [&](int i) {
-        return protocol::get_word(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 4 * i);
+        return net::read_word(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 4 * i);
     };
     EXPECT_EQ(word(0), 576);
     for (int track = 1; track <= 48; ++track) {

@@ -1,4 +1,5 @@
 // Payload forms, request body parsing and response frames, byte for byte.
+#include "net/wire.hpp"
 #include "protocol/proto1_client.hpp"
 #include "protocol/zeb_message.hpp"
 
@@ -14,7 +15,7 @@ using bytes = std::vector<std::uint8_t>;
 
 void word(bytes& b, std::int32_t v) {
     b.resize(b.size() + 4);
-    put_word(b.data() + b.size() - 4, v);
+    zs::net::write_word(b.data() + b.size() - 4, v);
 }
 void text(bytes& b, const std::string& t) {
     word(b, static_cast<std::int32_t>(t.size()));
@@ -161,7 +162,7 @@ TEST(ResponseFrame, HeaderAndBodyBytes) {
     data.add_item(ITEM_DATA);
     const bytes f2 = data.serialize();
     ASSERT_EQ(f2.size(), 24u + 12u);
-    EXPECT_EQ(get_word(f2.data() + 20), 12);
+    EXPECT_EQ(zs::net::read_word(f2.data() + 20), 12);
     EXPECT_EQ(bytes(f2.begin() + 24, f2.end()),
               (bytes{1, 0, 0, 0, 'a', 't', 'a', 'd', 0, 0, 0, 0}));
 

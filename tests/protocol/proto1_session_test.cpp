@@ -1,6 +1,7 @@
 // The protocol-1 request loop over loopback, with a small client object of
 // the test's own registered as client type 1.
 #include "client/client_session.hpp"
+#include "net/wire.hpp"
 #include "net/zebsock_server.hpp"
 #include "protocol/proto1_client.hpp"
 #include "tests/support/staged_server.hpp"
@@ -127,9 +128,9 @@ protected:
 
 std::vector<std::uint8_t> data_body(std::size_t total) {
     std::vector<std::uint8_t> body(total, 'z');
-    protocol::put_word(body.data(), 1);
-    protocol::put_word(body.data() + 4, static_cast<std::int32_t>(protocol::ITEM_DATA));
-    protocol::put_word(body.data() + 8, static_cast<std::int32_t>(total - 12));
+    net::write_word(body.data(), 1);
+    net::write_word(body.data() + 4, static_cast<std::int32_t>(protocol::ITEM_DATA));
+    net::write_word(body.data() + 8, static_cast<std::int32_t>(total - 12));
     return body;
 }
 
@@ -356,21 +357,21 @@ TEST(HandshakeClose, PauseEndsWhenThePeerLeaves) {
     asio::ip::tcp::socket s(io);
     s.connect({asio::ip::make_address("127.0.0.1"), port});
     std::array<std::uint8_t, 64> buf{};
-    protocol::put_word(buf.data(), 1);
+    net::write_word(buf.data(), 1);
     asio::write(s, asio::buffer(buf, 4));
     asio::read(s, asio::buffer(buf, 20));
-    EXPECT_EQ(protocol::get_word(buf.data()), 1) << "protocol word before the challenge";
+    EXPECT_EQ(net::read_word(buf.data()), 1) << "protocol word before the challenge";
     std::array<std::uint8_t, 16> answer{};
     asio::write(s, asio::buffer(answer));
     asio::read(s, asio::buffer(buf, 4 + 4 + 36 + 4 + 3));
-    EXPECT_EQ(protocol::get_word(buf.data()), 1);
-    EXPECT_EQ(protocol::get_word(buf.data() + 4), 36);
-    EXPECT_EQ(protocol::get_word(buf.data() + 44), 3);
+    EXPECT_EQ(net::read_word(buf.data()), 1);
+    EXPECT_EQ(net::read_word(buf.data() + 4), 36);
+    EXPECT_EQ(net::read_word(buf.data() + 44), 3);
     EXPECT_EQ(std::string(buf.begin() + 48, buf.begin() + 51), "srv");
-    protocol::put_word(buf.data(), 7); // no such client type
+    net::write_word(buf.data(), 7); // no such client type
     asio::write(s, asio::buffer(buf, 4));
     asio::read(s, asio::buffer(buf, 4));
-    EXPECT_EQ(protocol::get_word(buf.data()), 0);
+    EXPECT_EQ(net::read_word(buf.data()), 0);
     EXPECT_EQ(server.connection_count(), 2u) << "the pause holds while the peer stays";
     s.shutdown(asio::ip::tcp::socket::shutdown_send);
     boost::system::error_code ec;

@@ -2,8 +2,11 @@
 
 #include "client/client_session.hpp"
 #include "client/discovery_client.hpp"
+#include "net/wire.hpp"
 #include "protocol/payload.hpp"
+#include "protocol/proto0_records.hpp"
 #include "protocol/proto1_interface.hpp"
+#include "tests/support/job_calls.hpp"
 
 #include <boost/asio/connect.hpp>
 #include <boost/asio/io_context.hpp>
@@ -27,13 +30,9 @@ constexpr const char* password = "kxvwq";
 const std::string unable = "Server is unable to process the request";
 
 std::vector<std::uint8_t> job_request(std::int32_t type, std::int32_t id, const std::string& body) {
-    std::vector<std::uint8_t> bytes(4 + 112 + body.size(), 0);
-    protocol::put_word(bytes.data(), 0); // protocol 0
-    protocol::put_word(bytes.data() + 4, type);
-    protocol::put_word(bytes.data() + 8, id);
-    protocol::put_word(bytes.data() + 12, static_cast<std::int32_t>(body.size()));
-    std::memcpy(bytes.data() + 4 + 48, password, std::strlen(password));
-    std::memcpy(bytes.data() + 4 + 112, body.data(), body.size());
+    auto bytes =
+        test::job_request_bytes(type, id, static_cast<std::int32_t>(body.size()), password);
+    bytes.insert(bytes.end(), body.begin(), body.end());
     return bytes;
 }
 
@@ -57,15 +56,16 @@ bool job_exchange(const target& t, std::int32_t type, std::int32_t id, const std
         why = "password word: " + s.error();
         return false;
     }
-    const auto header = s.read_exact(116);
-    if (!header) {
+    const auto bytes = s.read_exact(protocol::job_response_size);
+    if (!bytes) {
         why = "response header: " + s.error();
         return false;
     }
-    reply.status = protocol::get_word(header->data() + 4);
-    reply.id = protocol::get_word(header->data() + 8);
-    const std::int32_t length = protocol::get_word(header->data() + 12);
-    reply.extra = protocol::get_word(header->data() + 16);
+    const auto header = *protocol::JOB_RESPONSE_HEADER::from_bytes(*bytes);
+    reply.status = header.status;
+    reply.id = header.id;
+    const std::int32_t length = header.body_length;
+    reply.extra = header.extra;
     if (length < 0) {
         why = "negative body length";
         return false;
@@ -238,20 +238,19 @@ bool slow_reader(const target& t, std::string& why) {
     }
     const auto opening = slow_read(20);
     const std::array<std::uint8_t, 16> answer{};
-    if (!opening || protocol::get_word(opening->data()) != 1 ||
+    if (!opening || net::read_word(opening->data()) != 1 ||
         !s.write_bytes(answer.data(), answer.size())) {
         why = "slow opening: " + s.error();
         return false;
     }
     const auto login = slow_read(8);
-    if (!login || protocol::get_word(login->data()) != 1 ||
-        protocol::get_word(login->data() + 4) != 36 || !slow_read(36)) {
+    if (!login || net::read_word(login->data()) != 1 || net::read_word(login->data() + 4) != 36 ||
+        !slow_read(36)) {
         why = "slow login: " + s.error();
         return false;
     }
     const auto name_length = slow_read(4);
-    if (!name_length ||
-        !slow_read(static_cast<std::size_t>(protocol::get_word(name_length->data())))) {
+    if (!name_length || !slow_read(static_cast<std::size_t>(net::read_word(name_length->data())))) {
         why = "slow name: " + s.error();
         return false;
     }
@@ -280,7 +279,7 @@ void random_client(const target& t, std::mt19937& random) {
     if (opening < 3) {
         // Mostly a known protocol word, so the random part reaches a session.
         std::string word(4, '\0');
-        protocol::put_word(reinterpret_cast<std::uint8_t*>(word.data()), opening == 0 ? 0 : 1);
+        net::write_word(reinterpret_cast<std::uint8_t*>(word.data()), opening == 0 ? 0 : 1);
         bytes = word + bytes;
     }
     s.write_bytes(bytes.data(), bytes.size());
@@ -299,7 +298,7 @@ void reset_mid_frame(const target& t, std::mt19937& random) {
     std::string bytes;
     auto word = [&bytes](std::int32_t v) {
         std::string w(4, '\0');
-        protocol::put_word(reinterpret_cast<std::uint8_t*>(w.data()), v);
+        net::write_word(reinterpret_cast<std::uint8_t*>(w.data()), v);
         bytes += w;
     };
     switch (random() % 4) {

@@ -20,14 +20,6 @@
 
 namespace {
 
-// The stand-in programs outlive the server by design; end them with the test.
-void end_programs(const zs::test::staged_server& server) {
-    for (const auto& w : zs::platform::enumerate_windows(server.desktop())) {
-        zs::platform::terminate_process(static_cast<zs::platform::process_id>(w.pid),
-                                        std::chrono::seconds(5));
-    }
-}
-
 using namespace std::chrono_literals;
 using namespace zs;
 
@@ -138,7 +130,7 @@ TEST(Soak, HundredsOfMixedClientsLeaveTheServerAsItWas) {
     EXPECT_LT(rss_after, rss_before + rss_growth_limit_kb);
     EXPECT_TRUE(server.running());
     server.stop();
-    end_programs(server);
+    test::end_programs(server);
 }
 
 } // namespace

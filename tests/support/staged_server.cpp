@@ -383,6 +383,12 @@ std::vector<platform::window_info> staged_server::windows() const {
     return out;
 }
 
+void end_programs(const staged_server& server) {
+    for (const auto& w : server.windows()) {
+        server.end_program(w.pid);
+    }
+}
+
 int staged_server::start_program(const std::string& folder, const std::string& exe) {
     const auto before = windows();
     const pid_t child =

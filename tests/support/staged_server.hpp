@@ -109,6 +109,10 @@ std::vector<pid_t> desktop_processes(const std::string& desktop);
 // Kills them and waits until they are gone (bounded); true when none is left.
 bool end_desktop_processes(const std::string& desktop);
 
+// Ends every program with a window on the server's desktop: the stand-ins
+// outlive the server by design.
+void end_programs(const staged_server& server);
+
 // Waits until a server holds the desktop's single-instance lock.
 bool wait_for_instance_lock(const std::string& desktop, std::chrono::milliseconds limit);
 

@@ -1,4 +1,5 @@
 // Every command pattern against a scripted program writing real files.
+#include "core/text.hpp"
 #include "platform/files.hpp"
 #include "tests/support/temp_folder.hpp"
 #include "zebrix/command_set.hpp"
@@ -209,10 +210,12 @@ TEST_F(ZebrixCommands, SongTextNeverHandsOutOrDeletesTheServersOwnFiles) {
 
 TEST(PlainName, RejectsEverythingThatLeavesTheFolder) {
     for (const char* ok : {"song.txt", "a b.sty", "x..y"}) {
-        EXPECT_EQ(is_plain_name(ok), std::string(ok) != "x..y") << ok;
+        EXPECT_EQ(zs::core::is_plain_name(ok, zs::core::name_controls::nul_refused),
+                  std::string(ok) != "x..y")
+            << ok;
     }
     for (const char* bad : {"", ".", "..", "a/b", "a\\b", "/abs", "C:x", "..\\x"}) {
-        EXPECT_FALSE(is_plain_name(bad)) << bad;
+        EXPECT_FALSE(zs::core::is_plain_name(bad, zs::core::name_controls::nul_refused)) << bad;
     }
 }
 

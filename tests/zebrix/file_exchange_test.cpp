@@ -1,4 +1,5 @@
 // The key/value store and the file operations shared by both drivers.
+#include "core/text.hpp"
 #include "platform/files.hpp"
 #include "tests/support/temp_folder.hpp"
 #include "zebrix/file_exchange.hpp"
@@ -70,7 +71,7 @@ TEST(KeyValueStore, LowersTheAsciiCapitalsOfEveryByteAndNothingElse) {
         const auto at = capitals.find(c);
         expected += at == std::string::npos ? c : smalls[at];
     }
-    EXPECT_EQ(lower_ascii(all), expected);
+    EXPECT_EQ(zs::core::ascii_lower(all), expected);
     // Keys on either side of the capitals stay apart from the small letters.
     key_value_store store;
     add_key_value(store, "@", "at");
@@ -131,12 +132,12 @@ TEST(ReadAndRemove, ConsumesTheFileOnlyWhenRead) {
 }
 
 TEST(LeadingInt, ReadsLikeTheProgramsWriteIt) {
-    EXPECT_EQ(parse_leading_int("  42abc"), 42);
-    EXPECT_EQ(parse_leading_int("-100"), -100);
-    EXPECT_EQ(parse_leading_int("abc"), 0);
-    EXPECT_EQ(parse_leading_int(""), 0);
-    EXPECT_EQ(parse_leading_int("99999999999"), 2147483647);
-    EXPECT_EQ(parse_leading_int("-99999999999"), -2147483647 - 1);
+    EXPECT_EQ(zs::core::parse_leading_int("  42abc"), 42);
+    EXPECT_EQ(zs::core::parse_leading_int("-100"), -100);
+    EXPECT_EQ(zs::core::parse_leading_int("abc"), 0);
+    EXPECT_EQ(zs::core::parse_leading_int(""), 0);
+    EXPECT_EQ(zs::core::parse_leading_int("99999999999"), 2147483647);
+    EXPECT_EQ(zs::core::parse_leading_int("-99999999999"), -2147483647 - 1);
 }
 
 TEST(OutputError, MapsTheErrorKeyToReplies) {

@@ -3,6 +3,7 @@
 // shutdown, input write failures, audio copies and stop.
 #include "core/config_store.hpp"
 #include "core/path_layout.hpp"
+#include "core/text.hpp"
 #include "platform/files.hpp"
 #include "tests/support/temp_folder.hpp"
 #include "zebrix/render_files.hpp"
@@ -272,8 +273,8 @@ TEST_F(worker_fixture, AudioCopyRefusesNamesThatLeaveZebMini) {
                   protocol::job_outcome::failed);
         EXPECT_EQ(message, "Unable to download audio file") << name;
     }
-    EXPECT_TRUE(zebrix::is_plain_file_name("demo.mp4"));
-    EXPECT_TRUE(zebrix::is_plain_file_name(".hidden"));
+    EXPECT_TRUE(core::is_plain_name("demo.mp4", core::name_controls::all_refused));
+    EXPECT_TRUE(core::is_plain_name(".hidden", core::name_controls::all_refused));
 }
 
 TEST_F(worker_fixture, DebugModeKeepsACopyOfTheInput) {
