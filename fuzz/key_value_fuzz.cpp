@@ -1,11 +1,11 @@
 // A key=value file as a program may leave it. Reading it and writing the
 // store out must be stable: the written text reads back to the same store
 // and writes out to the same text, and every key keeps its first spelling.
+#include "core/file_exchange.hpp"
 #include "core/text.hpp"
 #include "fuzz/fuzz_check.hpp"
 #include "fuzz/fuzz_dir.hpp"
 #include "platform/files.hpp"
-#include "zebrix/file_exchange.hpp"
 
 #include <cstdint>
 #include <string>
@@ -18,24 +18,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string path = dir + "zeboutput.txt";
     zs::platform::write_file(path, input);
 
-    zebrix::key_value_store store;
-    zebrix::add_key_value(store, "stale", "left from before");
-    zebrix::read_key_value_file(path, store);
+    core::key_value_store store;
+    core::add_key_value(store, "stale", "left from before");
+    core::read_key_value_file(path, store);
     std::string kept;
     ZS_FUZZ_CHECK(zs::platform::read_file(path, kept) && kept == input); // never changed
 
-    zebrix::key_value_store direct;
-    zebrix::parse_key_values(input, direct);
-    const std::string text = zebrix::serialize_key_values(store);
-    ZS_FUZZ_CHECK(text == zebrix::serialize_key_values(direct));
+    core::key_value_store direct;
+    core::parse_key_values(input, direct);
+    const std::string text = core::serialize_key_values(store);
+    ZS_FUZZ_CHECK(text == core::serialize_key_values(direct));
     ZS_FUZZ_CHECK(store.empty() == (input.find('=') == std::string::npos));
 
     if (text.find("\r\n") != std::string::npos) {
         return 0; // a value ending in CR reads back without it, as a text-mode read does
     }
-    zebrix::key_value_store again;
-    zebrix::parse_key_values(text, again);
-    ZS_FUZZ_CHECK(zebrix::serialize_key_values(again) == text);
+    core::key_value_store again;
+    core::parse_key_values(text, again);
+    ZS_FUZZ_CHECK(core::serialize_key_values(again) == text);
     ZS_FUZZ_CHECK(again.key_count() == store.key_count());
     // A lookup ignores ASCII case and gives the first value met.
     std::size_t start = 0;

@@ -2,13 +2,13 @@
 // command table.
 #include "orvanta/orvanta_controller.hpp"
 
+#include "core/file_exchange.hpp"
 #include "net/wire.hpp"
 #include "orvanta/command_table.hpp"
 #include "orvanta/ov_files.hpp"
 #include "orvanta/program_interface.hpp"
 #include "platform/codepage.hpp"
 #include "platform/trace.hpp"
-#include "zebrix/file_exchange.hpp"
 
 #include <array>
 
@@ -84,7 +84,7 @@ void orvanta_controller::plain_send(const ZebRequest& request, bool post) {
 }
 
 bool orvanta_controller::output_reports_error(std::int32_t id) {
-    return zebrix::check_output_error(
+    return core::check_output_error(
         layout_.ov_output_path(), failure_code,
         [&](int code, int detail, const std::string& text) { send_error(id, code, detail, text); });
 }

@@ -1,14 +1,14 @@
 #include "orvanta/ov_files.hpp"
 
+#include "core/file_exchange.hpp"
 #include "platform/codepage.hpp"
 #include "platform/files.hpp"
-#include "zebrix/file_exchange.hpp"
 
 namespace zs::orvanta {
 
 bool write_input_file(const std::string& input_path, const std::string& text, int first, int second,
                       std::error_code* error) {
-    return zebrix::write_input_file(input_path, first, second, text, error);
+    return core::write_input_file(input_path, first, second, text, error);
 }
 
 bool write_text_file(const std::string& path, const std::string& text, std::error_code* error) {
@@ -29,9 +29,9 @@ bool read_text_file(const std::string& path, std::string& out) {
 }
 
 std::string read_key_values_text(const std::string& path) {
-    zebrix::key_value_store store;
-    zebrix::read_key_value_file(path, store);
-    return zebrix::serialize_key_values(store);
+    core::key_value_store store;
+    core::read_key_value_file(path, store);
+    return core::serialize_key_values(store);
 }
 
 } // namespace zs::orvanta

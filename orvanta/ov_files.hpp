@@ -1,6 +1,6 @@
 #pragma once
 // The files exchanged with Orvanta in its "OvHelper/" folder. Key/value files
-// and the output check are the shared ones of the Zebrix file exchange.
+// and the output check are the shared ones of core/file_exchange.hpp.
 #include <string>
 #include <system_error>
 

@@ -12,13 +12,13 @@ declare -A allowed=(
     [core]="core platform resources"
     [net]="net core platform"
     [protocol]="protocol net core platform"
-    [zip]="zip platform"
+    [zip]="zip core platform"
     [zebrix]="zebrix zip protocol net core platform"
     [orvanta]="orvanta protocol net core platform"
     [shell]="shell core platform resources"
     [server]="server shell zebrix orvanta zip protocol net core platform resources"
     [client]="client protocol net core platform"
-    [sim]="sim platform"
+    [sim]="sim protocol net core platform"
     [tools]="tools core platform resources"
 )
 # Single headers open to the client and the stand-ins beyond their layers.

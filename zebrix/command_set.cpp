@@ -1,9 +1,9 @@
 #include "zebrix/command_set.hpp"
 
+#include "core/file_exchange.hpp"
 #include "core/server_log.hpp"
 #include "core/text.hpp"
 #include "platform/files.hpp"
-#include "zebrix/file_exchange.hpp"
 #include "zebrix/program_interface.hpp"
 
 #include <array>
@@ -11,6 +11,13 @@
 
 namespace zs::zebrix {
 
+using core::add_key_value;
+using core::check_output_error;
+using core::key_value_store;
+using core::read_and_remove_file;
+using core::read_key_value_file;
+using core::serialize_key_values;
+using core::write_input_file;
 using protocol::ITEM_DATA;
 using protocol::ITEM_ERROR;
 using protocol::ZebRequest;

@@ -1,9 +1,9 @@
-#include "zebrix/file_exchange.hpp"
+#include "core/file_exchange.hpp"
 
 #include "core/text.hpp"
 #include "platform/files.hpp"
 
-namespace zs::zebrix {
+namespace zs::core {
 
 namespace {
 
@@ -120,4 +120,4 @@ bool check_output_error(const std::string& output_path, int failure_code,
     return true;
 }
 
-} // namespace zs::zebrix
+} // namespace zs::core

@@ -1,15 +1,15 @@
 // The key/value store and the file operations shared by both drivers.
+#include "core/file_exchange.hpp"
 #include "core/text.hpp"
 #include "platform/files.hpp"
 #include "tests/support/temp_folder.hpp"
-#include "zebrix/file_exchange.hpp"
 
 #include <gtest/gtest.h>
 
 #include <tuple>
 #include <vector>
 
-using namespace zs::zebrix;
+using namespace zs::core;
 using zs::test::temp_folder;
 
 namespace {

@@ -9,7 +9,7 @@
 #include <system_error>
 #include <vector>
 
-namespace zs::zebrix {
+namespace zs::core {
 
 // Keys compared without regard to ASCII case; each key keeps the spelling it
 // had when first met and its values in the order met.
@@ -74,4 +74,4 @@ using error_sink = std::function<void(int code, int detail, const std::string& t
 bool check_output_error(const std::string& output_path, int failure_code,
                         const error_sink& send_error);
 
-} // namespace zs::zebrix
+} // namespace zs::core
