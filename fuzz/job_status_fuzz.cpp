@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::string message = "unchanged";
     int number = -12345;
-    const int result = zebrix::read_job_status(dir, message, number);
+    const protocol::job_outcome result = zebrix::read_job_status(dir, message, number);
     ZS_FUZZ_CHECK(result == protocol::job_outcome::succeeded || result == protocol::job_outcome::failed ||
                   result == protocol::job_outcome::succeeded_with_number);
     ZS_FUZZ_CHECK(message.size() <= 4095 || result != protocol::job_outcome::failed);
@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     zebrix::write_job_status(dir, text, code);
     message.clear();
     number = -1;
-    const int own = zebrix::read_job_status(dir, message, number);
+    const protocol::job_outcome own = zebrix::read_job_status(dir, message, number);
     if (code == 0) {
         ZS_FUZZ_CHECK(own == protocol::job_outcome::succeeded);
     } else {

@@ -3,6 +3,8 @@
 // pattern the server follows and the text of a refused send. The server, the
 // stand-in and the client all read this table; docs/protocol.md is checked
 // against it.
+#include "core/code_table.hpp"
+
 #include <array>
 #include <cstdint>
 
@@ -81,12 +83,7 @@ inline constexpr std::array<ov_command, 32> OV_COMMANDS = {{
 
 // The row of `code`, or nullptr: the server answers "Unknown command".
 constexpr const ov_command* find_ov_command(std::int32_t code) {
-    for (const ov_command& row : OV_COMMANDS) {
-        if (row.code == code) {
-            return &row;
-        }
-    }
-    return nullptr;
+    return core::find_code(OV_COMMANDS, code);
 }
 
 } // namespace zs::orvanta

@@ -9,7 +9,7 @@ using protocol::ZebResponse;
 orvanta_controller::orvanta_controller(OV& driver, const core::path_layout& layout)
     : driver_(driver), layout_(layout) {}
 
-bool orvanta_controller::attach_client(protocol::rc_sink* sink) {
+bool orvanta_controller::attach_client(ov_rc_interface* sink) {
     std::lock_guard sinks(sink_mutex_);
     if (sink_ != nullptr || sink == nullptr) {
         return false;
@@ -19,7 +19,7 @@ bool orvanta_controller::attach_client(protocol::rc_sink* sink) {
     return true;
 }
 
-void orvanta_controller::detach_client(protocol::rc_sink* sink) {
+void orvanta_controller::detach_client(ov_rc_interface* sink) {
     command_lock lock(command_mutex_);
     bool holder = false;
     {

@@ -14,16 +14,19 @@
 
 namespace zs::orvanta {
 
+// The attached client's reply sink: the one sink interface of both programs.
+using ov_rc_interface = protocol::rc_sink;
+
 class orvanta_controller final : public protocol::remote_program {
 public:
     orvanta_controller(OV& driver, const core::path_layout& layout);
 
     // False when another client is attached. Starts the program in the
     // background; never waits for a command or the program.
-    bool attach_client(protocol::rc_sink* sink) override;
+    bool attach_client(ov_rc_interface* sink) override;
     // Unlinks the program and then frees the binding (when `sink` holds it);
     // after a running command.
-    void detach_client(protocol::rc_sink* sink) override;
+    void detach_client(ov_rc_interface* sink) override;
     // An event (kind 1) numbered by the event counter; dropped without a
     // client. Never blocks the caller: while a command runs, the event is
     // queued and delivered right after that command's replies.
@@ -69,7 +72,7 @@ private:
 
     std::mutex command_mutex_; // the command lock, before the driver lock
     std::mutex sink_mutex_;    // guards sink_; held for no wait
-    protocol::rc_sink* sink_ = nullptr;
+    ov_rc_interface* sink_ = nullptr;
     std::uint32_t event_counter_ = 0;
 
     std::mutex events_mutex_;

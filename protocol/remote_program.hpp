@@ -8,7 +8,8 @@
 
 namespace zs::protocol {
 
-// Where the attached client's replies and events go.
+// Where the attached client's replies and events go. The programs know it
+// as `zebw_rc_interface` and `ov_rc_interface`.
 class rc_sink {
 public:
     virtual ~rc_sink() = default;

@@ -3,6 +3,8 @@
 // the server follows, the text of a program reply other than 1, and the
 // status of the success answer. The server, the stand-in and the client all
 // read this table; docs/protocol.md is checked against it.
+#include "core/code_table.hpp"
+
 #include <array>
 #include <cstdint>
 
@@ -58,12 +60,7 @@ inline constexpr std::array<zebw_command, 14> ZEBW_COMMANDS = {{
 
 // The row of `code`, or nullptr: the server answers "Unknown command".
 constexpr const zebw_command* find_zebw_command(std::int32_t code) {
-    for (const zebw_command& row : ZEBW_COMMANDS) {
-        if (row.code == code) {
-            return &row;
-        }
-    }
-    return nullptr;
+    return core::find_code(ZEBW_COMMANDS, code);
 }
 
 } // namespace zs::zebrix

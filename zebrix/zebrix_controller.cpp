@@ -7,7 +7,7 @@ namespace zs::zebrix {
 zebrix_controller::zebrix_controller(ZEBW& driver, command_set& commands)
     : driver_(driver), commands_(commands) {}
 
-bool zebrix_controller::attach_client(protocol::rc_sink* sink) {
+bool zebrix_controller::attach_client(zebw_rc_interface* sink) {
     std::lock_guard<std::mutex> lock(sink_lock_);
     if (sink_ != nullptr || sink == nullptr) {
         return false;
@@ -17,7 +17,7 @@ bool zebrix_controller::attach_client(protocol::rc_sink* sink) {
     return true;
 }
 
-void zebrix_controller::detach_client(protocol::rc_sink* sink) {
+void zebrix_controller::detach_client(zebw_rc_interface* sink) {
     // The controller stays taken until the release is done, so a client that
     // attaches next never has its fresh link forgotten by this release.
     std::lock_guard<std::mutex> lock(command_lock_);

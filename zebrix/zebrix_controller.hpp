@@ -12,6 +12,9 @@
 
 namespace zs::zebrix {
 
+// The attached client's reply sink: the one sink interface of both programs.
+using zebw_rc_interface = protocol::rc_sink;
+
 class zebrix_controller final : public protocol::remote_program {
 public:
     // The driver is released when the client detaches; the commands run against it.
@@ -20,10 +23,10 @@ public:
     // False, and nothing changes, while another sink is attached. Otherwise
     // stores the sink and starts the program in the background. Never waits
     // for a command or the program.
-    bool attach_client(protocol::rc_sink* sink) override;
+    bool attach_client(zebw_rc_interface* sink) override;
     // Releases the program and then frees the controller (only for the sink
     // that holds it); after a running command.
-    void detach_client(protocol::rc_sink* sink) override;
+    void detach_client(zebw_rc_interface* sink) override;
     // An event with the next event id for the attached client; dropped (the
     // id still advances) when none is attached.
     void forward_event(std::int64_t wparam, std::int64_t lparam);
@@ -40,7 +43,7 @@ private:
     command_set& commands_;
     std::mutex command_lock_; // always taken before the driver's own lock
     std::mutex sink_lock_;    // guards the two below; held for no wait
-    protocol::rc_sink* sink_ = nullptr;
+    zebw_rc_interface* sink_ = nullptr;
     std::int32_t event_counter_ = 0;
 };
 

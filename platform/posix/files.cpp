@@ -1,5 +1,7 @@
 #include "platform/files.hpp"
 
+#include "platform/error_out.hpp"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -33,20 +35,8 @@ bool ascii_iequal(std::string_view a, std::string_view b) {
     return true;
 }
 
-// Records a failure's cause for the caller that asked for it.
-bool fail(std::error_code* error, int code) {
-    if (error != nullptr) {
-        *error = std::error_code(code, std::generic_category());
-    }
-    return false;
-}
-
-bool succeed(std::error_code* error) {
-    if (error != nullptr) {
-        error->clear();
-    }
-    return true;
-}
+using detail::fail;
+using detail::succeed;
 
 // Writes everything; errno tells why it stopped.
 bool write_all(int fd, const char* data, std::size_t size) {

@@ -1,5 +1,6 @@
 #include "platform/files.hpp"
 
+#include "platform/error_out.hpp"
 #include "platform/win32/wide.hpp"
 
 #include <algorithm>
@@ -13,20 +14,8 @@ using win32::narrow;
 using win32::unique_handle;
 using win32::widen;
 
-// Records a failure's cause for the caller that asked for it.
-bool fail(std::error_code* error, std::error_code code) {
-    if (error != nullptr) {
-        *error = code;
-    }
-    return false;
-}
-
-bool succeed(std::error_code* error) {
-    if (error != nullptr) {
-        error->clear();
-    }
-    return true;
-}
+using detail::fail;
+using detail::succeed;
 
 bool is_separator(char c) {
     return c == '\\' || c == '/';

@@ -22,7 +22,7 @@ using protocol::ITEM_ERROR;
 using protocol::ZebRequest;
 using protocol::ZebResponse;
 
-struct recording_sink final : protocol::rc_sink {
+struct recording_sink final : orvanta::ov_rc_interface {
     std::vector<std::shared_ptr<ZebResponse>> got;
     void send_response(std::shared_ptr<ZebResponse> r) override { got.push_back(std::move(r)); }
     std::string data(std::size_t i, std::uint32_t type = ITEM_DATA) const {

@@ -22,7 +22,7 @@ struct rig {
     }
 };
 
-struct recording_sink final : zs::protocol::rc_sink {
+struct recording_sink final : zebw_rc_interface {
     std::vector<std::shared_ptr<zs::protocol::ZebResponse>> got;
     void send_response(std::shared_ptr<zs::protocol::ZebResponse> r) override {
         got.push_back(std::move(r));
