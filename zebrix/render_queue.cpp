@@ -1,5 +1,6 @@
 #include "zebrix/render_queue.hpp"
 
+#include "core/server_log.hpp"
 #include "zebrix/render_files.hpp"
 
 #include "platform/files.hpp"
@@ -138,8 +139,10 @@ std::int32_t render_queue::choose_id() const {
 }
 
 void render_queue::delete_job_folder(std::int32_t id) {
-    if (!debug_mode_()) {
-        platform::delete_folder_content(job_folder(id), true);
+    std::error_code why;
+    if (!debug_mode_() && !platform::delete_folder_content(job_folder(id), true, &why)) {
+        core::server_log::line("Render job folder " + job_folder(id) + " could not be deleted (" +
+                               why.message() + ")");
     }
 }
 
@@ -159,7 +162,10 @@ std::int32_t render_queue::add_job(std::string text) {
     const std::int32_t id = choose_id();
     const std::string folder = job_folder(id);
     platform::delete_folder_content(folder, true);
-    if (!platform::make_folders(folder)) {
+    std::error_code why;
+    if (!platform::make_folders(folder, &why)) {
+        core::server_log::line("Render job folder " + folder + " could not be made (" +
+                               why.message() + "); the job was refused");
         return add_failed;
     }
     job j;

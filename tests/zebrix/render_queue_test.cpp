@@ -197,3 +197,18 @@ TEST_F(queue_fixture, ResultFileAndArchive) {
     EXPECT_TRUE(platform::file_exists(path));
     EXPECT_FALSE(queue.zip_job_folder(5, path));
 }
+
+TEST(RenderQueue, AJobFolderThatCannotBeMadeRefusesTheJobAndSaysWhy) {
+    test::temp_folder tmp{"zs-rq"};
+    manual_clock clock;
+    // A file where the outputs folder should be: no job folder can be made in it.
+    ASSERT_TRUE(platform::write_file(tmp / "outputs", "not a folder"));
+    zebrix::render_queue queue{tmp / "outputs/", [] { return false; }, clock};
+    testing::internal::CaptureStderr(); // the server log's copy
+    EXPECT_EQ(queue.add_job("x=1"), protocol::add_failed);
+    const std::string logged = testing::internal::GetCapturedStderr();
+    const auto at = logged.find("could not be made (");
+    ASSERT_NE(at, std::string::npos) << logged;
+    EXPECT_NE(logged[at + 19], ')') << "the cause is missing: " << logged;
+    EXPECT_NE(logged.find("the job was refused"), std::string::npos) << logged;
+}
