@@ -4,6 +4,7 @@
 // stand-in and the client all read this table; docs/protocol.md is checked
 // against it.
 #include "core/code_table.hpp"
+#include "protocol/reply_texts.hpp"
 
 #include <array>
 #include <cstdint>
@@ -23,11 +24,10 @@ enum class ov_pattern {
 };
 
 // Reply texts the client sees.
-inline constexpr char TEXT_NOT_RESPONDING[] = "zebw.exe is not fully running yet, or there is an "
-                                              "open dialog box in zebw.exe preventing responses";
+using protocol::TEXT_NOT_RUNNING;
+using protocol::TEXT_UNKNOWN_COMMAND;
 inline constexpr char TEXT_ANSWER_NOT_1[] = "Answer from Orvanta != 1";
 inline constexpr char TEXT_INTERNAL_ERROR[] = "Zeb internal error";
-inline constexpr char TEXT_UNKNOWN_COMMAND[] = "Unknown command";
 
 // The codes the server, the stand-in or the client name.
 inline constexpr std::int32_t OV_SONG_LIST = 1;
@@ -48,34 +48,34 @@ struct ov_command {
 
 inline constexpr std::array<ov_command, 32> OV_COMMANDS = {{
     {OV_SONG_LIST, ov_pattern::posted_job, TEXT_ANSWER_NOT_1},
-    {OV_SONG_TEXT, ov_pattern::song_transfer, TEXT_NOT_RESPONDING},
-    {3, ov_pattern::song_transfer, TEXT_NOT_RESPONDING},
-    {4, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
-    {5, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
-    {6, ov_pattern::plain_post, TEXT_NOT_RESPONDING},
-    {9, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
+    {OV_SONG_TEXT, ov_pattern::song_transfer, TEXT_NOT_RUNNING},
+    {3, ov_pattern::song_transfer, TEXT_NOT_RUNNING},
+    {4, ov_pattern::plain_send, TEXT_NOT_RUNNING},
+    {5, ov_pattern::plain_send, TEXT_NOT_RUNNING},
+    {6, ov_pattern::plain_post, TEXT_NOT_RUNNING},
+    {9, ov_pattern::plain_send, TEXT_NOT_RUNNING},
     {OV_TRACK_NAMES, ov_pattern::track_names, TEXT_INTERNAL_ERROR},
-    {11, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
-    {12, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
-    {13, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
-    {14, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
-    {15, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
-    {16, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
-    {17, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
-    {20, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
-    {21, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
-    {22, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
-    {23, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
-    {25, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
-    {26, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
-    {27, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
-    {OV_SECTION_NAMES, ov_pattern::section_names, TEXT_NOT_RESPONDING},
-    {29, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
-    {30, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
-    {32, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
-    {34, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
-    {37, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
-    {39, ov_pattern::plain_send, TEXT_NOT_RESPONDING},
+    {11, ov_pattern::plain_send, TEXT_NOT_RUNNING},
+    {12, ov_pattern::plain_send, TEXT_NOT_RUNNING},
+    {13, ov_pattern::plain_send, TEXT_NOT_RUNNING},
+    {14, ov_pattern::plain_send, TEXT_NOT_RUNNING},
+    {15, ov_pattern::plain_send, TEXT_NOT_RUNNING},
+    {16, ov_pattern::plain_send, TEXT_NOT_RUNNING},
+    {17, ov_pattern::plain_send, TEXT_NOT_RUNNING},
+    {20, ov_pattern::plain_send, TEXT_NOT_RUNNING},
+    {21, ov_pattern::plain_send, TEXT_NOT_RUNNING},
+    {22, ov_pattern::plain_send, TEXT_NOT_RUNNING},
+    {23, ov_pattern::plain_send, TEXT_NOT_RUNNING},
+    {25, ov_pattern::plain_send, TEXT_NOT_RUNNING},
+    {26, ov_pattern::plain_send, TEXT_NOT_RUNNING},
+    {27, ov_pattern::plain_send, TEXT_NOT_RUNNING},
+    {OV_SECTION_NAMES, ov_pattern::section_names, TEXT_NOT_RUNNING},
+    {29, ov_pattern::plain_send, TEXT_NOT_RUNNING},
+    {30, ov_pattern::plain_send, TEXT_NOT_RUNNING},
+    {32, ov_pattern::plain_send, TEXT_NOT_RUNNING},
+    {34, ov_pattern::plain_send, TEXT_NOT_RUNNING},
+    {37, ov_pattern::plain_send, TEXT_NOT_RUNNING},
+    {39, ov_pattern::plain_send, TEXT_NOT_RUNNING},
     {OV_TRACK_NAME_UPLOAD, ov_pattern::track_name_upload, TEXT_ANSWER_NOT_1},
     {OV_FOLDER_QUERY, ov_pattern::folder_query, nullptr},
     {OV_SONG_STATUS, ov_pattern::song_status, TEXT_ANSWER_NOT_1},

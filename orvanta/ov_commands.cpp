@@ -80,7 +80,7 @@ void orvanta_controller::plain_send(const ZebRequest& request, bool post) {
         return;
     }
     platform::trace("Receive wrong answer %d %d %d", h.command, h.param1, h.param2);
-    send_error(h.request_id, failure_code, r, TEXT_NOT_RESPONDING);
+    send_error(h.request_id, failure_code, r, TEXT_NOT_RUNNING);
 }
 
 bool orvanta_controller::output_reports_error(std::int32_t id) {
@@ -151,7 +151,7 @@ void orvanta_controller::song_transfer(const ZebRequest& request) {
     }
     const std::int32_t r = driver_.send_command(h.param1, h.command, h.param2);
     if (r != 1) {
-        send_error(id, failure_code, r, TEXT_NOT_RESPONDING);
+        send_error(id, failure_code, r, TEXT_NOT_RUNNING);
         return;
     }
     std::string output;
@@ -189,7 +189,7 @@ void orvanta_controller::section_names(const ZebRequest& request) {
     const std::int32_t id = request.header.request_id;
     const std::int32_t r = driver_.send_command(0, OV_SECTION_NAMES, 0);
     if (r != 1) {
-        send_error(id, failure_code, r, TEXT_NOT_RESPONDING);
+        send_error(id, failure_code, r, TEXT_NOT_RUNNING);
         return;
     }
     send_data(id, read_key_values_text(layout_.ov_section_names_path()));

@@ -4,6 +4,7 @@
 // status of the success answer. The server, the stand-in and the client all
 // read this table; docs/protocol.md is checked against it.
 #include "core/code_table.hpp"
+#include "protocol/reply_texts.hpp"
 
 #include <array>
 #include <cstdint>
@@ -20,12 +21,11 @@ enum class zebw_pattern {
 };
 
 // Reply texts the client sees.
-inline constexpr char TEXT_NOT_RUNNING[] = "zebw.exe is not fully running yet, or there is an open "
-                                           "dialog box in zebw.exe preventing responses";
+using protocol::TEXT_NOT_RUNNING;
+using protocol::TEXT_UNKNOWN_COMMAND;
 inline constexpr char TEXT_CANT_WRITE_INPUT[] = "Can't write input";
 inline constexpr char TEXT_CANT_READ_OUTPUT[] = "Can't read output";
 inline constexpr char TEXT_NO_SONG_LIST[] = "Unable to get song list";
-inline constexpr char TEXT_UNKNOWN_COMMAND[] = "Unknown command";
 inline constexpr char TEXT_NOT_IMPLEMENTED[] = "Function is not implemented yet";
 
 // The codes the server, the stand-in or the client name.

@@ -190,9 +190,8 @@ TEST(CommandTables, OrvantaGuideAndTableAgree) {
         EXPECT_TRUE(documented.count(command.code))
             << "code " << command.code << " is not in the guide";
         if (command.failure != nullptr) {
-            const std::string text = command.failure == std::string(TEXT_NOT_RESPONDING)
-                                         ? "not running"
-                                         : command.failure;
+            const std::string text =
+                command.failure == std::string(TEXT_NOT_RUNNING) ? "not running" : command.failure;
             EXPECT_NE(doc.find("| " + text + " |"), std::string::npos)
                 << "code " << command.code << ": its failure text is not in the error table";
         }
