@@ -6,6 +6,9 @@ BENCH_BUILD ?= build-bench
 WIN_BUILD  ?= build-win
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
+# Clones and worktrees share cached objects (paths taken relative to here).
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
 
 # The project's version, set once in CMakeLists.txt.
 VERSION    := $(shell grep -m1 '^project' CMakeLists.txt | grep -o 'VERSION [0-9.]*' | cut -d' ' -f2)

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ make pkg-config
+    cmake ninja-build g++ make pkg-config ccache
     libboost-dev libboost-system-dev libboost-thread-dev libboost-date-time-dev
     libboost-random-dev libboost-program-options-dev
     zlib1g-dev libssl-dev
