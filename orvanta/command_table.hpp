@@ -1,8 +1,8 @@
 #pragma once
 // The client command codes of orvanta.exe, one row each: the handling
-// pattern the server follows and the text of a refused send. The server, the
-// stand-in and the client all read this table; docs/protocol.md is checked
-// against it.
+// pattern the server follows and the text of a refused send, with every
+// other text the server answers with. The server, the stand-in and the
+// client all read this table; docs/protocol.md is checked against it.
 #include "core/code_table.hpp"
 #include "protocol/reply_texts.hpp"
 
@@ -28,6 +28,13 @@ using protocol::TEXT_NOT_RUNNING;
 using protocol::TEXT_UNKNOWN_COMMAND;
 inline constexpr char TEXT_ANSWER_NOT_1[] = "Answer from Orvanta != 1";
 inline constexpr char TEXT_INTERNAL_ERROR[] = "Zeb internal error";
+inline constexpr char TEXT_CANT_WRITE_INPUT[] = "Can't write input";
+inline constexpr char TEXT_CANT_WRITE_FILE[] = "Can't write to file";
+inline constexpr char TEXT_CANT_READ_OUTPUT[] = "Can't read output";
+inline constexpr char TEXT_NO_SONG_LIST[] = "Unable to get song list";
+inline constexpr char TEXT_TIME_OUT[] = "Server response time out";
+// Code 10 without the track-names argument is a plain send, refused with this.
+inline constexpr const char* OV_PLAIN_SEND_FAILURE = TEXT_NOT_RUNNING;
 
 // The codes the server, the stand-in or the client name.
 inline constexpr std::int32_t OV_SONG_LIST = 1;

@@ -1,6 +1,8 @@
 #include "orvanta/orvanta_controller.hpp"
 
+#include "core/server_log.hpp"
 #include "platform/trace.hpp"
+#include "protocol/reply_texts.hpp"
 
 namespace zs::orvanta {
 
@@ -94,8 +96,20 @@ void orvanta_controller::release(command_lock& lock) {
 
 void orvanta_controller::reply(std::shared_ptr<ZebResponse> response) {
     std::lock_guard sinks(sink_mutex_);
-    if (sink_ != nullptr) {
-        sink_->send_response(std::move(response));
+    if (sink_ == nullptr) {
+        return;
+    }
+    const std::int32_t id = response->request_id;
+    const std::size_t size = response->body_length();
+    if (sink_->send_response(std::move(response)) == protocol::send_outcome::too_large) {
+        core::server_log::line("Orvanta: an answer of " + std::to_string(size) +
+                               " bytes is too large to send; answered with an error");
+        auto r = std::make_shared<ZebResponse>();
+        r->kind = protocol::MSG_RESPONSE;
+        r->request_id = id;
+        r->status = protocol::ERR_SERVER;
+        r->add_data(protocol::ITEM_ERROR, protocol::TEXT_REPLY_TOO_LARGE);
+        sink_->send_response(std::move(r));
     }
 }
 
@@ -146,7 +160,7 @@ bool orvanta_controller::execute_request(const protocol::ZebRequest& request) {
         platform::trace("request %d", h.command);
         dispatch(request);
     } else {
-        send_error(h.request_id, 3, 0, "Unknown command");
+        send_error(h.request_id, 3, 0, TEXT_UNKNOWN_COMMAND);
     }
     release(lock);
     return keep;

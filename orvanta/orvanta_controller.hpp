@@ -3,6 +3,7 @@
 // time. It runs that client's commands one after another under the command
 // lock and turns the program's notifications into events for it.
 #include "core/path_layout.hpp"
+#include "orvanta/command_table.hpp"
 #include "orvanta/ov_driver.hpp"
 #include "protocol/remote_program.hpp"
 
@@ -55,15 +56,16 @@ private:
     void send_error(std::int32_t id, std::int32_t code, std::int32_t detail,
                     const std::string& text);
 
-    // Handling patterns of the command set (ov_commands.cpp).
+    // Handling patterns of the command set (ov_commands.cpp); a refusal
+    // answers with the text of the command's row.
     void dispatch(const protocol::ZebRequest& request);
-    void plain_send(const protocol::ZebRequest& request, bool post);
-    void posted_job(const protocol::ZebRequest& request);
-    void song_transfer(const protocol::ZebRequest& request);
-    void track_names(const protocol::ZebRequest& request);
-    void section_names(const protocol::ZebRequest& request);
-    void track_name_upload(const protocol::ZebRequest& request);
-    void song_status_block(const protocol::ZebRequest& request);
+    void plain_send(const protocol::ZebRequest& request, bool post, const char* failure);
+    void posted_job(const protocol::ZebRequest& request, const ov_command& row);
+    void song_transfer(const protocol::ZebRequest& request, const ov_command& row);
+    void track_names(const protocol::ZebRequest& request, const ov_command& row);
+    void section_names(const protocol::ZebRequest& request, const ov_command& row);
+    void track_name_upload(const protocol::ZebRequest& request, const ov_command& row);
+    void song_status_block(const protocol::ZebRequest& request, const ov_command& row);
     bool output_reports_error(std::int32_t id);
     std::string helper_file(const char* name) const;
 

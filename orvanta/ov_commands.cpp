@@ -3,12 +3,14 @@
 #include "orvanta/orvanta_controller.hpp"
 
 #include "core/file_exchange.hpp"
+#include "core/server_log.hpp"
 #include "net/wire.hpp"
 #include "orvanta/command_table.hpp"
 #include "orvanta/ov_files.hpp"
 #include "orvanta/program_interface.hpp"
 #include "platform/codepage.hpp"
 #include "platform/trace.hpp"
+#include "protocol/reply_texts.hpp"
 
 #include <array>
 
@@ -40,37 +42,37 @@ void orvanta_controller::dispatch(const ZebRequest& request) {
     switch (row->pattern) {
     case ov_pattern::plain_send:
     case ov_pattern::plain_post:
-        plain_send(request, row->pattern == ov_pattern::plain_post);
+        plain_send(request, row->pattern == ov_pattern::plain_post, row->failure);
         return;
     case ov_pattern::posted_job:
-        posted_job(request);
+        posted_job(request, *row);
         return;
     case ov_pattern::song_transfer:
-        song_transfer(request);
+        song_transfer(request, *row);
         return;
     case ov_pattern::track_names:
         if (request.header.param2 == OV_TRACK_NAMES_LPARAM) {
-            track_names(request);
+            track_names(request, *row);
         } else {
-            plain_send(request, false);
+            plain_send(request, false, OV_PLAIN_SEND_FAILURE);
         }
         return;
     case ov_pattern::section_names:
-        section_names(request);
+        section_names(request, *row);
         return;
     case ov_pattern::track_name_upload:
-        track_name_upload(request);
+        track_name_upload(request, *row);
         return;
     case ov_pattern::folder_query:
         send_data(request.header.request_id, driver_.folder());
         return;
     case ov_pattern::song_status:
-        song_status_block(request);
+        song_status_block(request, *row);
         return;
     }
 }
 
-void orvanta_controller::plain_send(const ZebRequest& request, bool post) {
+void orvanta_controller::plain_send(const ZebRequest& request, bool post, const char* failure) {
     const auto& h = request.header;
     const std::int32_t r = post ? driver_.post_command(h.param1, h.command, h.param2)
                                 : driver_.send_command(h.param1, h.command, h.param2);
@@ -80,7 +82,7 @@ void orvanta_controller::plain_send(const ZebRequest& request, bool post) {
         return;
     }
     platform::trace("Receive wrong answer %d %d %d", h.command, h.param1, h.param2);
-    send_error(h.request_id, failure_code, r, TEXT_NOT_RUNNING);
+    send_error(h.request_id, failure_code, r, failure);
 }
 
 bool orvanta_controller::output_reports_error(std::int32_t id) {
@@ -89,7 +91,7 @@ bool orvanta_controller::output_reports_error(std::int32_t id) {
         [&](int code, int detail, const std::string& text) { send_error(id, code, detail, text); });
 }
 
-void orvanta_controller::posted_job(const ZebRequest& request) {
+void orvanta_controller::posted_job(const ZebRequest& request, const ov_command& row) {
     const auto& h = request.header;
     const std::int32_t id = h.request_id;
     // Without a text the previous job's input file stays in place.
@@ -97,14 +99,14 @@ void orvanta_controller::posted_job(const ZebRequest& request) {
         if (std::error_code why;
             !write_input_file(layout_.ov_input_path(), *text, h.command, 0, &why)) {
             platform::trace("Can't write to file: %s", why.message().c_str());
-            send_error(id, 5, 0, "Can't write input");
+            send_error(id, 5, 0, TEXT_CANT_WRITE_INPUT);
             return;
         }
     }
     const std::int32_t posted = driver_.post_command(0, h.command, 0);
     if (posted != 1) {
         platform::trace("Answer != 1");
-        send_error(id, failure_code, posted, TEXT_ANSWER_NOT_1);
+        send_error(id, failure_code, posted, row.failure);
         return;
     }
     const ov_timing& t = driver_.timing();
@@ -122,7 +124,7 @@ void orvanta_controller::posted_job(const ZebRequest& request) {
     }
     if (state != 1) {
         platform::trace("Server response time out");
-        send_error(id, failure_code, state, "Server response time out");
+        send_error(id, failure_code, state, TEXT_TIME_OUT);
         return;
     }
     if (output_reports_error(id)) {
@@ -132,52 +134,71 @@ void orvanta_controller::posted_job(const ZebRequest& request) {
     std::string songs;
     if (!read_text_file(helper_file(OV_SONG_LIST_FILE), songs)) {
         platform::trace("can't read file");
-        send_error(id, 6, 0, "Unable to get song list");
+        send_error(id, 6, 0, TEXT_NO_SONG_LIST);
         return;
     }
     send_data(id, std::move(songs));
 }
 
-void orvanta_controller::song_transfer(const ZebRequest& request) {
+void orvanta_controller::song_transfer(const ZebRequest& request, const ov_command& row) {
     const auto& h = request.header;
     const std::int32_t id = h.request_id;
+    const protocol::ZebFileList* wanted = request.find_file_list();
+    if (wanted != nullptr && wanted->names.size() > protocol::max_requested_names) {
+        send_error(id, protocol::ERR_SERVER, 0, protocol::TEXT_TOO_MANY_NAMES);
+        return;
+    }
     if (const std::string* text = request_text(request)) {
         const std::string ansi = platform::utf8_to_ansi(*text);
         // A text that converts to nothing still gets an answer.
         if (ansi.empty() || !write_input_file(layout_.ov_input_path(), ansi, h.command, h.param1)) {
-            send_error(id, 5, 0, "Can't write input");
+            send_error(id, 5, 0, TEXT_CANT_WRITE_INPUT);
             return;
         }
     }
     const std::int32_t r = driver_.send_command(h.param1, h.command, h.param2);
     if (r != 1) {
-        send_error(id, failure_code, r, TEXT_NOT_RUNNING);
+        send_error(id, failure_code, r, row.failure);
         return;
     }
     std::string output;
     if (!read_text_file(layout_.ov_output_path(), output)) {
-        send_error(id, 6, 0, "Can't read output");
+        send_error(id, 6, 0, TEXT_CANT_READ_OUTPUT);
         return;
     }
     auto reply_to = success(id);
     reply_to->add_data(protocol::ITEM_DATA, std::move(output));
-    if (const auto* wanted = request.find_file_list()) {
+    if (wanted != nullptr) {
+        // One song file for every name: read once, and never more copies than one reply holds.
+        std::string song;
+        const bool have_song = read_text_file(helper_file(OV_SONG_FILE), song);
+        std::uint64_t total = 0;
+        for (const auto& name : wanted->names) {
+            total += have_song ? song.size() + name.size() : 0;
+        }
+        if (total > protocol::max_unsent_bytes) {
+            core::server_log::line("Orvanta command " + std::to_string(h.command) + ": " +
+                                   std::to_string(wanted->names.size()) +
+                                   " copies of the song would not fit into one answer");
+            send_error(id, protocol::ERR_SERVER, 0, protocol::TEXT_REPLY_TOO_LARGE);
+            return;
+        }
         auto* files = reply_to->add_file_list();
         for (const auto& name : wanted->names) {
-            std::string song;
-            if (read_text_file(helper_file(OV_SONG_FILE), song)) {
-                files->add_file(name)->content = std::move(song);
+            if (!have_song || driver_.stopping()) {
+                break; // no song, or the service stops: the reply goes with what it has
             }
+            files->add_file(name)->content = song;
         }
     }
     reply(std::move(reply_to));
 }
 
-void orvanta_controller::track_names(const ZebRequest& request) {
+void orvanta_controller::track_names(const ZebRequest& request, const ov_command& row) {
     const std::int32_t id = request.header.request_id;
     const std::int32_t r = driver_.send_command(0, OV_TRACK_NAMES, OV_TRACK_NAMES_LPARAM);
     if (r != 1) {
-        send_error(id, failure_code, r, TEXT_INTERNAL_ERROR);
+        send_error(id, failure_code, r, row.failure);
         return;
     }
     std::string text = read_key_values_text(layout_.ov_track_names_path());
@@ -185,23 +206,23 @@ void orvanta_controller::track_names(const ZebRequest& request) {
     send_data(id, std::move(text));
 }
 
-void orvanta_controller::section_names(const ZebRequest& request) {
+void orvanta_controller::section_names(const ZebRequest& request, const ov_command& row) {
     const std::int32_t id = request.header.request_id;
     const std::int32_t r = driver_.send_command(0, OV_SECTION_NAMES, 0);
     if (r != 1) {
-        send_error(id, failure_code, r, TEXT_NOT_RUNNING);
+        send_error(id, failure_code, r, row.failure);
         return;
     }
     send_data(id, read_key_values_text(layout_.ov_section_names_path()));
 }
 
-void orvanta_controller::track_name_upload(const ZebRequest& request) {
+void orvanta_controller::track_name_upload(const ZebRequest& request, const ov_command& row) {
     const auto& h = request.header;
     if (const std::string* text = request_text(request)) {
         if (std::error_code why;
             !write_text_file(helper_file(OV_TRACK_NAME_UPLOAD_FILE), *text, &why)) {
             platform::trace("Can't write to file: %s", why.message().c_str());
-            send_error(h.request_id, 5, 0, "Can't write to file");
+            send_error(h.request_id, 5, 0, TEXT_CANT_WRITE_FILE);
             return;
         }
     }
@@ -211,10 +232,10 @@ void orvanta_controller::track_name_upload(const ZebRequest& request) {
         return;
     }
     platform::trace("Answer != 1");
-    send_error(h.request_id, failure_code, r, TEXT_ANSWER_NOT_1);
+    send_error(h.request_id, failure_code, r, row.failure);
 }
 
-void orvanta_controller::song_status_block(const ZebRequest& request) {
+void orvanta_controller::song_status_block(const ZebRequest& request, const ov_command& row) {
     constexpr int tracks = 48;
     std::array<std::int32_t, 1 + 3 * tracks> block{};
     block[0] = static_cast<std::int32_t>((block.size() - 1) * 4); // 576 bytes follow
@@ -231,7 +252,7 @@ void orvanta_controller::song_status_block(const ZebRequest& request) {
     send_data(request.header.request_id, std::move(bytes));
     platform::trace("Song info sended");
     platform::trace("Song checked");
-    posted_job(request); // the request's second reply
+    posted_job(request, row); // the request's second reply
 }
 
 } // namespace zs::orvanta

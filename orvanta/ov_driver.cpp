@@ -33,6 +33,11 @@ void OV::resume() {
     desktop_.cancel_sends(false);
 }
 
+bool OV::stopping() {
+    std::lock_guard lock(stop_mutex_);
+    return stopping_;
+}
+
 bool OV::pause(std::chrono::milliseconds time) {
     std::unique_lock lock(stop_mutex_);
     return !stop_cv_.wait_for(lock, time, [this] { return stopping_; });

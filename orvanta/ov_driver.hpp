@@ -44,6 +44,7 @@ public:
     // until resume().
     void stop();
     void resume();
+    bool stopping(); // loops over a client's input end early
 
     std::string folder() const { return folder_(); }
     const ov_timing& timing() const { return timing_; }

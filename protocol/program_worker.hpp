@@ -1,7 +1,8 @@
 #pragma once
 // One program's commands, off the I/O threads: a thread that runs the work
 // posted to it one at a time, in arrival order. A slow or hung program holds
-// this thread only, never a connection's I/O thread.
+// this thread only, never a connection's I/O thread. Work that throws is
+// logged and the thread goes on with the next.
 #include "core/lifecycle.hpp"
 
 #include <condition_variable>
@@ -9,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 
 namespace zs::protocol {
@@ -30,19 +32,27 @@ public:
     bool start() override;
     void stop() override;
 
+    // Told what went wrong when the work throws, so its request is still answered.
+    using failure_handler = std::function<void(const std::string& what)>;
+
     // False, and the work is not taken, when the queue is full.
-    bool post(std::function<void()> work);
+    bool post(std::function<void()> work, failure_handler failed = {});
     // Clean-up that must run (a detach): taken even when the queue is full.
     void post_always(std::function<void()> work);
 
 private:
+    struct task {
+        std::function<void()> work;
+        failure_handler failed;
+    };
     void run();
+    static void run_one(task& t);
 
     std::function<void(bool)> stop_waits_;
     const std::size_t queue_limit_;
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::deque<std::function<void()>> queue_;
+    std::deque<task> queue_;
     bool quitting_ = false;
     std::thread thread_; // last: starts once the rest is ready
 };

@@ -245,14 +245,18 @@ void proto1_client::handle_watchdog(const boost::system::error_code& ec, unsigne
     close_session();
 }
 
-void proto1_client::send_response(std::shared_ptr<ZebResponse> response) {
+send_outcome proto1_client::send_response(std::shared_ptr<ZebResponse> response) {
     if (!response) {
-        return;
+        return send_outcome::dropped;
+    }
+    // Refused before it is copied: the caller answers with an error instead.
+    if (response_header_size + response->body_length() > settings_->unsent_limit) {
+        return send_outcome::too_large;
     }
     auto bytes = std::make_shared<const std::vector<std::uint8_t>>(response->serialize());
     std::lock_guard lock(post_mutex_);
     if (!post_target_) {
-        return; // closed: dropped without touching the connection
+        return send_outcome::dropped; // closed: dropped without touching the connection
     }
     // A client that does not read would otherwise let its events pile up.
     const std::size_t unsent = unsent_ += bytes->size();
@@ -262,13 +266,14 @@ void proto1_client::send_response(std::shared_ptr<ZebResponse> response) {
             abort_session();
         });
         post_target_.reset();
-        return;
+        return send_outcome::dropped;
     }
     // Accepted before the close: still written during the close pause (the
     // answer to an ending request goes out before the connection closes).
-    post_target_->post_if_open([this, hold = post_target_, bytes] {
+    const bool queued = post_target_->post_if_open([this, hold = post_target_, bytes] {
         queue_frame({bytes, nullptr, true});
     });
+    return queued ? send_outcome::accepted : send_outcome::dropped;
 }
 
 void proto1_client::post_work(std::function<void()> work) {

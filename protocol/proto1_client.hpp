@@ -25,7 +25,7 @@ struct proto1_settings {
     std::chrono::milliseconds close_pause = default_close_pause;
     // Replies and events queued for a client that does not read them; past
     // this the session is closed rather than let them pile up.
-    std::size_t unsent_limit = std::size_t{64} << 20;
+    std::size_t unsent_limit = max_unsent_bytes;
 };
 
 // The factory the TCP service calls for protocol number 1.
@@ -45,7 +45,7 @@ public:
 
     void start() override;
 
-    void send_response(std::shared_ptr<ZebResponse> response) override;
+    send_outcome send_response(std::shared_ptr<ZebResponse> response) override;
     void read_request() override;
     void close_session() override { session_base::close_session(); }
     void post_close_session() override;

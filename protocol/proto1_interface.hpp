@@ -17,7 +17,7 @@ public:
     virtual ~proto1_session() = default;
     // Queues one response frame; callable from any thread. Frames never
     // interleave; a response after the session closed is dropped.
-    virtual void send_response(std::shared_ptr<ZebResponse> response) = 0;
+    virtual send_outcome send_response(std::shared_ptr<ZebResponse> response) = 0;
     // Issues the read of the next request (the request loop); I/O thread only.
     virtual void read_request() = 0;
     // Closes after the 500 ms pause (a timer); I/O thread only.

@@ -1,5 +1,7 @@
 #include "protocol/rc_client.hpp"
 
+#include "protocol/reply_texts.hpp"
+
 namespace zs::protocol {
 
 remote_client::remote_client(proto1_session& owner, remote_program& program, program_worker& worker)
@@ -34,18 +36,39 @@ void remote_client::handle_verdict_written() {
     }
 }
 
+namespace {
+std::shared_ptr<ZebResponse> server_error(std::int32_t id, const std::string& text) {
+    auto r = std::make_shared<ZebResponse>();
+    r->kind = MSG_RESPONSE;
+    r->request_id = id;
+    r->action = 0;
+    r->status = ERR_SERVER;
+    r->add_data(ITEM_ERROR, text);
+    return r;
+}
+} // namespace
+
 void remote_client::handle_request(std::shared_ptr<ZebRequest> request) {
-    const bool queued = worker_.post([&program = program_, sink = link_, request, this] {
-        const bool keep = program.execute_request(*request);
-        if (!keep) {
-            // The client has said goodbye: the next client need not wait for the close.
-            program.detach_client(sink.get());
-        }
-        // `this` is used on the I/O thread only while the session lives.
-        sink->post_work([this, keep] { handle_answered(keep); });
-    });
+    const std::int32_t id = request->header.request_id;
+    // `this` is used on the I/O thread only while the session lives.
+    const bool queued = worker_.post(
+        [&program = program_, sink = link_, request = std::move(request), this] {
+            const bool keep = program.execute_request(*request);
+            if (!keep) {
+                // The client has said goodbye: the next client need not wait for the close.
+                program.detach_client(sink.get());
+            }
+            sink->post_work([this, keep] { handle_answered(keep); });
+        },
+        [sink = link_, id, this](const std::string& what) {
+            sink->send_response(server_error(id, TEXT_COMMAND_FAILED + what));
+            sink->post_work([this] { handle_answered(true); });
+        });
     if (!queued) {
-        session().request_done(false); // the program's queue is full
+        // The program's queue is full (a flood of notifications): this
+        // request is refused, the session goes on.
+        session().send_response(server_error(id, TEXT_SERVER_BUSY));
+        session().request_done(true);
     }
 }
 

@@ -13,7 +13,7 @@ namespace zs::protocol {
 class rc_sink {
 public:
     virtual ~rc_sink() = default;
-    virtual void send_response(std::shared_ptr<ZebResponse> response) = 0;
+    virtual send_outcome send_response(std::shared_ptr<ZebResponse> response) = 0;
 };
 
 // One program that at most one client controls at a time. The calls other

@@ -15,11 +15,12 @@ template <class Sink> class session_link final : public Sink {
 public:
     explicit session_link(proto1_session& session) : session_(&session) {}
 
-    void send_response(std::shared_ptr<ZebResponse> response) override {
+    send_outcome send_response(std::shared_ptr<ZebResponse> response) override {
         std::lock_guard lock(mutex_);
-        if (session_ != nullptr) {
-            session_->send_response(std::move(response));
+        if (session_ == nullptr) {
+            return send_outcome::dropped;
         }
+        return session_->send_response(std::move(response));
     }
     // Work for the session's I/O thread (see proto1_session::post_work).
     void post_work(std::function<void()> work) {

@@ -12,6 +12,7 @@
 #include "protocol/payload.hpp"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -26,6 +27,20 @@ inline constexpr std::int32_t MSG_KEEPALIVE = 3; // request kind: keep-alive
 
 inline constexpr std::int32_t max_body_length = 16777216; // 16 MiB
 inline constexpr std::size_t request_header_size = 28;
+// The names one file request (commands 2 and 3) may ask for: each costs the
+// server a file object and a read, so a 16 MiB list of empty names must not.
+inline constexpr std::size_t max_requested_names = 1000;
+// Replies and events of one session accepted and not yet written. A reply
+// alone larger than this is refused (the session stays); a session whose
+// backlog passes it does not read and is closed.
+inline constexpr std::size_t max_unsent_bytes = std::size_t{64} << 20;
+
+// What became of a reply handed to a session.
+enum class send_outcome {
+    accepted,  // queued whole for writing
+    too_large, // larger than max_unsent_bytes on its own; the session goes on
+    dropped,   // the session is closed or closes now (a client that does not read)
+};
 inline constexpr std::size_t response_header_size = 24;
 
 struct REQUEST_HEADER {

@@ -169,8 +169,7 @@ int main(int argc, char** argv) {
     // After the running command, as its replies come first; never blocks the window.
     window.events().zebrix_event = [&zebrix_control, &zebrix_worker](std::int64_t wparam,
                                                                      std::int64_t lparam) {
-        zebrix_worker.post(
-            [&zebrix_control, wparam, lparam] { zebrix_control.forward_event(wparam, lparam); });
+        zebrix_control.notify(zebrix_worker, wparam, lparam);
     };
     clients[protocol::CLIENT_ZEBRIX_RC] =
         protocol::make_rc_client_factory(zebrix_control, zebrix_worker);

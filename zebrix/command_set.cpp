@@ -6,6 +6,7 @@
 #include "platform/files.hpp"
 #include "zebrix/program_interface.hpp"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -109,6 +110,7 @@ std::string command_set::servable_file(const std::string& name) const {
 }
 
 std::shared_ptr<ZebResponse> command_set::execute(const ZebRequest& request) {
+    handed_out_.clear(); // a reply that was not accepted left its files in place
     const zebw_command* row = find_zebw_command(request.header.command);
     if (row == nullptr) {
         return make_error_reply(request.header.request_id, ERR_UNKNOWN, 0, TEXT_UNKNOWN_COMMAND);
@@ -170,8 +172,48 @@ command_set::reply_ptr command_set::song_list(const ZebRequest& request, const z
     return reply;
 }
 
+void command_set::remove_handed_out() {
+    for (const std::string& path : handed_out_) {
+        platform::remove_file(path);
+    }
+    handed_out_.clear();
+}
+
+bool command_set::add_requested_files(const protocol::ZebFileList& wanted,
+                                      protocol::ZebFileList& files) {
+    std::uint64_t total = 0;
+    for (const auto& name : wanted.names) {
+        if (program_.stopping()) {
+            break; // the service stops: the reply goes with what it has
+        }
+        const std::string path = servable_file(name);
+        // A name asked for twice (or in another spelling) is one file, read once.
+        if (path.empty() ||
+            std::find(handed_out_.begin(), handed_out_.end(), path) != handed_out_.end()) {
+            continue;
+        }
+        // Measured before reading, so a request for huge files costs no memory.
+        total += platform::stat_path(path).size + name.size();
+        if (total > protocol::max_unsent_bytes) {
+            handed_out_.clear();
+            return false;
+        }
+        std::string content;
+        if (platform::read_file(path, content)) {
+            files.add_file(name)->content = std::move(content);
+            handed_out_.push_back(path);
+        }
+    }
+    return true;
+}
+
 command_set::reply_ptr command_set::song_text(const ZebRequest& request, const zebw_command& row) {
     const auto& h = request.header;
+    const protocol::ZebFileList* wanted = request.find_file_list();
+    if (wanted != nullptr && wanted->names.size() > protocol::max_requested_names) {
+        return make_error_reply(h.request_id, protocol::ERR_SERVER, 0,
+                                protocol::TEXT_TOO_MANY_NAMES);
+    }
     reply_ptr reply;
     if (!write_input(request, h.command, h.param1, reply)) {
         return reply;
@@ -186,15 +228,12 @@ command_set::reply_ptr command_set::song_text(const ZebRequest& request, const z
     }
     reply = make_reply(h.request_id, 1, row.success_status, 0);
     reply->add_data(ITEM_DATA, std::move(output));
-    if (const protocol::ZebFileList* wanted = request.find_file_list()) {
-        protocol::ZebFileList* files = reply->add_file_list();
-        for (const auto& name : wanted->names) {
-            std::string content;
-            const std::string path = servable_file(name);
-            if (!path.empty() && read_and_remove_file(path, content)) {
-                files->add_file(name)->content = std::move(content);
-            }
-        }
+    if (wanted != nullptr && !add_requested_files(*wanted, *reply->add_file_list())) {
+        core::server_log::line("Zebrix command " + std::to_string(h.command) +
+                               ": the files asked for would not fit into one answer; "
+                               "none was sent or deleted");
+        return make_error_reply(h.request_id, protocol::ERR_SERVER, 0,
+                                protocol::TEXT_REPLY_TOO_LARGE);
     }
     return reply;
 }

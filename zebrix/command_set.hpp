@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace zs::zebrix {
 
@@ -35,8 +36,12 @@ public:
     // beside the server's executable `exe_name`.
     command_set(zebw_target& program, std::string helper_dir, std::string exe_name = {});
 
-    // Carries out one command (action 1) and gives its one reply.
+    // Carries out one command (action 1) and gives its one reply. The files
+    // the reply hands out stay on disk until remove_handed_out: a client
+    // loses a file only with a reply accepted whole for sending.
     std::shared_ptr<protocol::ZebResponse> execute(const protocol::ZebRequest& request);
+    // Deletes the files the last reply handed out.
+    void remove_handed_out();
 
 private:
     using reply_ptr = std::shared_ptr<protocol::ZebResponse>;
@@ -50,10 +55,14 @@ private:
     reply_ptr simple(const protocol::ZebRequest& request, const zebw_command& row);
     // The file a client may have for `name`: its path, or empty.
     std::string servable_file(const std::string& name) const;
+    // The requested files into the reply (each path once); false, with
+    // nothing handed out, when they would not fit into one reply.
+    bool add_requested_files(const protocol::ZebFileList& wanted, protocol::ZebFileList& files);
 
     zebw_target& program_;
     const std::string helper_dir_;
     const std::string exe_name_;
+    std::vector<std::string> handed_out_; // paths in the last reply
 };
 
 } // namespace zs::zebrix

@@ -77,10 +77,19 @@ std::string strip_server_keys(const std::string& job_text) {
     out.reserve(job_text.size());
     std::size_t pos = 0;
     while (pos < job_text.size()) {
-        const std::size_t lf = job_text.find('\n', pos);
-        const std::size_t end = lf == std::string::npos ? job_text.size() : lf + 1;
-        const std::size_t eq = job_text.find('=', pos);
-        const bool server_line = eq < end && is_server_key(job_text.substr(pos, eq - pos));
+        // CR, LF and CR LF all end a line: the renderer takes a bare CR as one,
+        // so "RenderMs=10\rOutputDirectory=..." holds two lines.
+        const std::size_t brk = job_text.find_first_of("\r\n", pos);
+        std::size_t end = brk == std::string::npos ? job_text.size() : brk + 1;
+        if (brk != std::string::npos && job_text[brk] == '\r' && end < job_text.size() &&
+            job_text[end] == '\n') {
+            ++end;
+        }
+        // Searched within the line only: a text of many lines stays linear.
+        const std::string_view line(job_text.data() + pos, end - pos);
+        const std::size_t eq = line.find('=');
+        const bool server_line =
+            eq != std::string_view::npos && is_server_key(std::string(line.substr(0, eq)));
         if (!server_line) {
             out.append(job_text, pos, end - pos);
         }

@@ -33,8 +33,8 @@ std::string render_input_text(const render_input& input);
 // Whether `key` (spaces and tabs around it ignored, ASCII case ignored) is
 // one of the keys the server adds to a render input.
 bool is_server_key(const std::string& key);
-// The text without the lines ("key=value", ending in LF or at the end of the
-// text) whose key is a server key; every other byte stays as it was.
+// The text without the lines ("key=value", ending in CR, LF, CR LF or at the
+// end of the text) whose key is a server key; every other byte stays as it was.
 std::string strip_server_keys(const std::string& job_text);
 
 // Writes the input file (binary, truncating); false when it cannot be opened.

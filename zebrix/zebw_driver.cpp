@@ -84,6 +84,11 @@ void ZEBW::stop() {
     stop_signal_.notify_all();
 }
 
+bool ZEBW::stopping() {
+    std::lock_guard<std::mutex> lock(stop_lock_);
+    return stopped_;
+}
+
 void ZEBW::resume() {
     std::lock_guard<std::mutex> lock(stop_lock_);
     stopped_ = false;

@@ -48,6 +48,8 @@ public:
     virtual std::int32_t send_command(std::int32_t first, std::int32_t code,
                                       std::int32_t second) = 0;
     virtual std::int32_t send_raw(std::int64_t wparam, std::int64_t lparam) = 0;
+    // True while the service stops: loops over a client's input end early.
+    virtual bool stopping() { return false; }
 };
 
 class ZEBW final : public zebw_target {
@@ -71,6 +73,7 @@ public:
     bool is_connected();
     std::int32_t send_command(std::int32_t first, std::int32_t code, std::int32_t second) override;
     std::int32_t send_raw(std::int64_t wparam, std::int64_t lparam) override;
+    bool stopping() override;
     // Runs ensure_running once on a detached thread (the destructor waits for
     // such threads after stop(), so a short-lived driver is safe too).
     void start_background();

@@ -6,6 +6,7 @@
 #include "platform/desktop.hpp"
 #include "platform/files.hpp"
 #include "protocol/payload.hpp"
+#include "protocol/reply_texts.hpp"
 #include "tests/e2e/zebrix_e2e.hpp"
 #include "tests/support/job_calls.hpp"
 
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -73,6 +75,30 @@ TEST_F(OwnFiles, CommandTwoLeavesConfigAndTheExecutableUntouched) {
     EXPECT_EQ(read(server.helper_dir() + "config.txt"), config);
     EXPECT_EQ(read(server.server_path()), executable);
     EXPECT_TRUE(platform::folder_exists(server.helper_dir() + "outputs/"));
+}
+
+// A file larger than an answer may be (64 MiB) was deleted, then the
+// session closed without a reply or a log line: the file was lost.
+TEST_F(OwnFiles, CommandTwoKeepsAFileTooLargeToSendAndSaysWhy) {
+    const std::string take = server.helper_dir() + "take.bin";
+    ASSERT_TRUE(platform::write_file(take, "t"));
+    std::filesystem::resize_file(take, protocol::max_unsent_bytes + (1 << 20));
+    auto c = take_control(server.tcp_port());
+    ASSERT_TRUE(c);
+    protocol::item_list items;
+    items.add_file_list()->names = {"take.bin"};
+    const auto r = c->call(2, 3, 7, &items);
+    ASSERT_TRUE(r) << c->s.error();
+    EXPECT_EQ(std::tie(r->action, r->status), std::make_tuple(0, protocol::ERR_SERVER));
+    EXPECT_NE(data_of(*r, protocol::ITEM_ERROR).find("64 MiB"), std::string::npos)
+        << data_of(*r, protocol::ITEM_ERROR);
+    EXPECT_EQ(platform::stat_path(take).size, protocol::max_unsent_bytes + (1 << 20));
+    const auto next = c->call(4);
+    ASSERT_TRUE(next) << "the session goes on: " << c->s.error();
+    EXPECT_EQ(next->status, 1);
+    EXPECT_EQ(count_of(read(server.helper_dir() + "ZebrixServer.log"),
+                       "Zebrix command 2: the files asked for would not fit into one answer"),
+              1u);
 }
 
 TEST(UnreadableConfig, AFolderNamedConfigTxtStopsTheServerNamingTheFile) {

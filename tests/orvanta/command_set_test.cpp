@@ -24,7 +24,10 @@ using protocol::ZebResponse;
 
 struct recording_sink final : orvanta::ov_rc_interface {
     std::vector<std::shared_ptr<ZebResponse>> got;
-    void send_response(std::shared_ptr<ZebResponse> r) override { got.push_back(std::move(r)); }
+    protocol::send_outcome send_response(std::shared_ptr<ZebResponse> r) override {
+        got.push_back(std::move(r));
+        return protocol::send_outcome::accepted;
+    }
     std::string data(std::size_t i, std::uint32_t type = ITEM_DATA) const {
         const auto* d = got.at(i)->find_data(type);
         return d != nullptr ? d->data : std::string("<none>");
@@ -264,10 +267,34 @@ TEST_F(CommandSet, SongTransferFailures) {
     run(3);
     expect_error(2, 6, 0, "Can't read output");
 
+    // 4 million names cost a gigabyte (song.txt read and copied for each):
+    // a request names at most 1000, and no more copies than one answer holds.
+    replies.clear();
+    desk.program = [this](std::uint32_t, std::int64_t w, std::int64_t l, bool) {
+        return answer(static_cast<int>(w & 0xFFFF), l);
+    };
+    const std::size_t sent = desk.commands(3).size();
+    run(3, 0, 0, nullptr, std::vector<std::string>(1001, "s.sty"));
+    expect_error(3, 9, 0, "Too many file names in one request: at most 1000");
+    EXPECT_EQ(desk.commands(3).size(), sent) << "refused before the program is asked";
+    run(3, 0, 0, nullptr, std::vector<std::string>(1000, "s.sty"));
+    ASSERT_EQ(sink.got.size(), 5u);
+    ASSERT_NE(sink.got[4]->find_file_list(), nullptr);
+    EXPECT_EQ(sink.got[4]->find_file_list()->files.size(), 1000u);
+    desk.program = [this](std::uint32_t, std::int64_t w, std::int64_t l, bool) -> std::int64_t {
+        const auto r = answer(static_cast<int>(w & 0xFFFF), l);
+        platform::write_file(ov_dir + "OvHelper/song.txt", std::string(70 * 1024, 's'));
+        return r;
+    };
+    run(3, 0, 0, nullptr, std::vector<std::string>(1000, "s.sty"));
+    expect_error(5, 9, 0,
+                 "The answer would be larger than the 64 MiB limit; no file was deleted, ask for "
+                 "fewer files");
+
     const std::string text = "x";
     platform::delete_folder_content(ov_dir, true); // no folder: the input cannot be written
     run(2, 0, 0, &text);
-    expect_error(3, 5, 0, "Can't write input");
+    expect_error(6, 5, 0, "Can't write input");
 }
 
 TEST_F(CommandSet, NameListsAreSerializedKeyValueFiles) {
@@ -278,8 +305,10 @@ TEST_F(CommandSet, NameListsAreSerializedKeyValueFiles) {
     replies[28] = 0;
     run(10, 0, 500);
     run(28);
+    run(10, 0, 499); // a plain send: its own text
     expect_error(1, 8, 3, "Zeb internal error");
     expect_error(2, 8, 0, not_running);
+    expect_error(3, 8, 3, not_running);
 }
 
 TEST_F(CommandSet, SongStatusBlockKeepsEachCodesAnswersInItsOwnPlace) {

@@ -1,9 +1,13 @@
 // The protocol-1 request loop over loopback, with a small client object of
 // the test's own registered as client type 1.
 #include "client/client_session.hpp"
+#include "core/server_log.hpp"
 #include "net/wire.hpp"
 #include "net/zebsock_server.hpp"
+#include "platform/files.hpp"
 #include "protocol/proto1_client.hpp"
+#include "protocol/rc_client.hpp"
+#include "protocol/reply_texts.hpp"
 #include "tests/support/staged_server.hpp"
 
 #include <gtest/gtest.h>
@@ -13,6 +17,8 @@
 
 #include <array>
 #include <atomic>
+#include <future>
+#include <stdexcept>
 #include <thread>
 
 namespace {
@@ -76,6 +82,37 @@ private:
     std::thread slow_;
 };
 
+// A program behind the real client object and worker: command 95 throws,
+// 94 answers with a reply larger than a session takes and then with what
+// became of it (in `value`), every other command answers at once.
+class scripted_program final : public protocol::remote_program {
+public:
+    bool attach_client(protocol::rc_sink* sink) override {
+        sink_ = sink;
+        return true;
+    }
+    void detach_client(protocol::rc_sink*) override { sink_ = nullptr; }
+    bool execute_request(const protocol::ZebRequest& request) override {
+        auto r = std::make_shared<protocol::ZebResponse>();
+        r->request_id = request.header.request_id;
+        r->action = 1;
+        if (request.header.command == 95) {
+            throw std::bad_alloc();
+        }
+        if (request.header.command == 94) {
+            auto large = std::make_shared<protocol::ZebResponse>();
+            large->request_id = r->request_id;
+            large->add_data(protocol::ITEM_DATA, std::string(protocol::max_unsent_bytes, 'l'));
+            r->value = static_cast<std::int32_t>(sink_->send_response(large));
+        }
+        sink_->send_response(r);
+        return true;
+    }
+
+private:
+    protocol::rc_sink* sink_ = nullptr;
+};
+
 class RequestLoop : public testing::Test {
 protected:
     void start(std::chrono::milliseconds keepalive,
@@ -87,6 +124,9 @@ protected:
         settings->clients[protocol::CLIENT_ZEBRIX_RC] = [](protocol::proto1_session& s) {
             return std::make_unique<echo_client>(s);
         };
+        worker_ = std::make_unique<protocol::program_worker>(nullptr, 1);
+        settings->clients[protocol::CLIENT_ORVANTA_RC] =
+            protocol::make_ov_client_factory(program_, *worker_);
         settings->keepalive_limit = keepalive;
         settings->close_pause = 50ms;
         port_ = test::free_tcp_port();
@@ -123,6 +163,8 @@ protected:
         EXPECT_EQ(r->kind, 2);
     }
     std::uint16_t port_ = 0;
+    scripted_program program_;
+    std::unique_ptr<protocol::program_worker> worker_; // queue limit 1
     std::unique_ptr<net::zebsock_server> server_;
 };
 
@@ -302,6 +344,92 @@ TEST_F(RequestLoop, ClientThatNeverReadsIsClosedPastTheUnsentLimit) {
     std::size_t received = 0;
     EXPECT_TRUE(s.wait_closed(&received)) << "the session is closed, not kept with its backlog";
     EXPECT_LT(received, std::size_t{64} << 20);
+}
+
+// A command that threw (a request of 4 million names ran out of memory)
+// ended the server; a full program queue, or a reply too large for the
+// session, closed the session without an answer.
+TEST_F(RequestLoop, ProgramFailuresAreAnsweredAndTheSessionGoesOn) {
+    start(5s);
+    test::temp_folder log("zs-log");
+    core::server_log::open(log.path());
+    client::session s(10s);
+    ASSERT_TRUE(s.open_protocol1("127.0.0.1", port_, "x")) << s.error();
+    ASSERT_EQ(s.choose_client_type(2), 1);
+    ASSERT_EQ(s.read_word(), 1) << "control granted";
+    const auto call = [&s](std::int32_t id, std::int32_t command) {
+        REQUEST_HEADER h = header(2, id);
+        h.command = command;
+        EXPECT_TRUE(s.send_request(h));
+        auto r = s.read_response();
+        EXPECT_TRUE(r) << s.error();
+        if (r) {
+            EXPECT_EQ(r->request_id, id);
+        }
+        return r;
+    };
+    const auto text = [](const std::shared_ptr<protocol::ZebResponse>& r) {
+        const auto* e = r ? r->find_data(protocol::ITEM_ERROR) : nullptr;
+        return e != nullptr ? e->data : std::string("<none>");
+    };
+    auto r = call(1, 95);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(std::tie(r->action, r->status), std::make_tuple(0, protocol::ERR_SERVER));
+    EXPECT_EQ(text(r), std::string(protocol::TEXT_COMMAND_FAILED) + std::bad_alloc().what());
+    r = call(2, 94);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->value, static_cast<std::int32_t>(protocol::send_outcome::too_large));
+
+    // A busy worker with a full queue: the request is refused, not the session.
+    std::promise<void> started, release;
+    auto released = release.get_future().share();
+    ASSERT_TRUE(worker_->post([&started, released] {
+        started.set_value();
+        released.wait();
+    }));
+    started.get_future().wait();
+    ASSERT_TRUE(worker_->post([] {}));
+    r = call(3, 4);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(std::tie(r->action, r->status), std::make_tuple(0, protocol::ERR_SERVER));
+    EXPECT_EQ(text(r), protocol::TEXT_SERVER_BUSY);
+    release.set_value();
+    std::promise<void> drained;
+    worker_->post_always([&drained] { drained.set_value(); });
+    drained.get_future().wait();
+    r = call(4, 4);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(std::tie(r->action, r->value), std::make_tuple(1, 0));
+    core::server_log::close();
+    std::string logged;
+    platform::read_file(log / core::server_log::file_name, logged);
+    EXPECT_NE(logged.find("A request to a program failed (std::bad_alloc); it is answered"),
+              std::string::npos)
+        << logged;
+}
+
+// Queued work ran newest first, unnoticed: nothing ordered two waiting
+// pieces of work behind a running one.
+TEST(ProgramWorker, WaitingWorkRunsInArrivalOrderAfterTheRunningOne) {
+    protocol::program_worker worker(nullptr, 2);
+    std::promise<void> started, release;
+    auto released = release.get_future().share();
+    std::string order;
+    ASSERT_TRUE(worker.post([&started, released, &order] {
+        started.set_value();
+        released.wait();
+        order += 'r';
+    }));
+    started.get_future().wait();
+    ASSERT_TRUE(worker.post([&order] { order += 'a'; }));
+    ASSERT_TRUE(worker.post([&order] { order += 'b'; }));
+    EXPECT_FALSE(worker.post([&order] { order += 'x'; })) << "past the queue limit";
+    worker.post_always([&order] { order += 'c'; }); // clean-up is taken all the same
+    std::promise<void> done;
+    release.set_value();
+    worker.post_always([&done] { done.set_value(); });
+    done.get_future().wait();
+    EXPECT_EQ(order, "rabc");
 }
 
 // Before it is logged in, a connection that sends nothing for the limit is

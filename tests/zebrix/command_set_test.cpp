@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <unistd.h>
@@ -152,14 +153,59 @@ TEST_F(ZebrixCommands, SongTextReturnsOutputAndOnlyPlainRequestedFiles) {
     ASSERT_EQ(files->files.size(), 1u);
     EXPECT_EQ(files->files[0]->name, "song.txt");
     EXPECT_EQ(files->files[0]->content, "song body");
+    // A handed-out file goes only once its reply is accepted for sending.
+    EXPECT_TRUE(exists("song.txt"));
+    commands.remove_handed_out();
     EXPECT_FALSE(exists("song.txt"));
     EXPECT_FALSE(exists("zeboutput.txt"));
     EXPECT_TRUE(exists("outside.txt"));
 
-    program.reply = [](auto, auto) { return 1; }; // no output written
-    expect_error(*commands.execute(request(3)), 2, 0, "Can't read output");
-    program.reply = [](auto, auto) { return -1; };
-    expect_error(*commands.execute(request(3)), 4, -1, TEXT_NOT_RUNNING);
+    // Each code's own failure texts (a table cell naming both hid a swap).
+    for (const int code : {2, 3}) {
+        program.reply = [](auto, auto) { return 1; }; // no output written
+        expect_error(*commands.execute(request(code)), 2, 0, "Can't read output");
+        program.reply = [](auto, auto) { return -1; };
+        expect_error(*commands.execute(request(code)), 4, -1,
+                     "zebw.exe is not fully running yet, or there is an open dialog box in "
+                     "zebw.exe preventing responses");
+    }
+}
+
+// A 16 MiB list of names cost the server a file object and a read each; a
+// file larger than an answer may be was deleted and never arrived.
+TEST_F(ZebrixCommands, SongTextBoundsItsNamesAndItsAnswer) {
+    program.reply = [this](auto, auto) {
+        put("zeboutput.txt", "the song text");
+        return 1;
+    };
+    auto many = request(2);
+    many.add_file_list()->names.assign(1001, "song.txt");
+    expect_error(*commands.execute(many), 9, 0, "Too many file names in one request: at most 1000");
+    EXPECT_NE(std::string(zs::protocol::TEXT_TOO_MANY_NAMES)
+                  .find(std::to_string(zs::protocol::max_requested_names)),
+              std::string::npos);
+    EXPECT_TRUE(program.calls.empty()) << "refused before the program is asked";
+
+    // The same file asked for under two spellings is read once.
+    put("song.txt", "body");
+    auto twice = request(2);
+    twice.add_file_list()->names = {"song.txt", "SONG.TXT", "song.txt"};
+    auto r = commands.execute(twice);
+    ASSERT_EQ(r->status, 1);
+    ASSERT_EQ(r->find_file_list()->files.size(), 1u);
+    EXPECT_EQ(r->find_file_list()->files[0]->name, "song.txt");
+
+    // Files that cannot fit into one answer are neither read nor deleted.
+    put("take.bin", "");
+    std::filesystem::resize_file(helper / "take.bin", zs::protocol::max_unsent_bytes + 1);
+    auto large = request(3);
+    large.add_file_list()->names = {"song.txt", "take.bin"};
+    expect_error(*commands.execute(large), 9, 0,
+                 "The answer would be larger than the 64 MiB limit; no file was deleted, ask for "
+                 "fewer files");
+    commands.remove_handed_out();
+    EXPECT_TRUE(exists("take.bin"));
+    EXPECT_TRUE(exists("song.txt"));
 }
 
 TEST_F(ZebrixCommands, SongTextNeverHandsOutOrDeletesTheServersOwnFiles) {
@@ -185,6 +231,7 @@ TEST_F(ZebrixCommands, SongTextNeverHandsOutOrDeletesTheServersOwnFiles) {
                                   "zebrixserver.LOG", "ZebInput.txt", "config.txt.tmp-77",
                                   "link.txt",         "folder",       "take.txt"};
     auto r = own.execute(req);
+    own.remove_handed_out();
     ASSERT_EQ(r->status, 1);
     auto* files = r->find_file_list();
     ASSERT_NE(files, nullptr);

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 using namespace zs;
 
 namespace {
@@ -66,6 +68,40 @@ TEST(RenderInput, JobLinesSettingTheServersKeysAreLeftOut) {
     EXPECT_NE(text.find("\nWindowhandleForMessages=8\r\n"), std::string::npos);
     EXPECT_EQ(text.find("DrumsFolder"), std::string::npos) << "none configured, none passed on";
 
+    // Every one of the eleven keys, set by the job on lines that end in CR,
+    // LF or CR LF (a bare CR let "OutputDirectory=" through), appears once,
+    // with the server's value.
+    const std::map<std::string, std::string> ours = {{"WindowhandleForMessages", "8"},
+                                                     {"RenderWAVFileName", "RenderTest2.WAV"},
+                                                     {"RenderFileType", "WMA"},
+                                                     {"OutputDirectory", "/o/001/"},
+                                                     {"ThisIsZebHelper", "1"},
+                                                     {"ForceAudioName", "1"},
+                                                     {"CustomDirectoryForStemora", "/s/"},
+                                                     {"DrumsFolder", "/d/"},
+                                                     {"DefinitelyNotDesktopOrvanta", "1"},
+                                                     {"GenerateSongStemoraToo", "1"},
+                                                     {"PulsoraGenerationWanted", "1"}};
+    in.stemora_folder = "/s/";
+    in.drums_folder = "/d/";
+    in.job_text = "RenderMs=10";
+    const char* ends[] = {"\r", "\n", "\r\n"};
+    int n = 0;
+    for (const auto& entry : ours) {
+        in.job_text += std::string(ends[n++ % 3]) + entry.first + "=/job/";
+    }
+    const std::string all = zebrix::render_input_text(in);
+    EXPECT_EQ(all.find("/job/"), std::string::npos) << all;
+    for (const auto& [key, value] : ours) {
+        const std::string line = "\n" + key + "=";
+        const auto first = all.find(line);
+        ASSERT_NE(first, std::string::npos) << key;
+        EXPECT_EQ(all.find(key + "="), first + 1) << key << " appears before the server's line";
+        EXPECT_EQ(all.find(line, first + 1), std::string::npos) << key;
+        EXPECT_EQ(all.compare(first + line.size(), value.size() + 2, value + "\r\n"), 0) << key;
+    }
+    EXPECT_EQ(all.rfind("RenderMs=10\r\r\n; added by helper", 0), 0u) << all;
+
     EXPECT_TRUE(zebrix::is_server_key(" outputdirectory "));
     EXPECT_FALSE(zebrix::is_server_key("Output"));
     EXPECT_EQ(zebrix::strip_server_keys("A=1\nThisIsZebHelper=0\nB=2"), "A=1\nB=2");
@@ -98,7 +134,8 @@ TEST(JobStatus, WrittenInTextModeAndReadBack) {
     int number = -1;
     zebrix::write_job_status(tmp.path(), "", 0);
     EXPECT_EQ(read_all(tmp / "ZebOutput.txt"), "Error=0\r\r\n");
-    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), protocol::job_outcome::succeeded);
+    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number),
+              protocol::job_outcome::succeeded);
 
     zebrix::write_job_status(tmp.path(), "Error occurred", -100);
     EXPECT_EQ(read_all(tmp / "ZebOutput.txt"), "Error=-100\r\n;Error #-100, Error occurred");
@@ -141,7 +178,8 @@ TEST(JobStatus, ReadingRules) {
     // Written under another letter case, found all the same.
     platform::remove_file(file);
     platform::write_file(tmp / "ZEBOUTPUT.TXT", "Error=0\n");
-    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), protocol::job_outcome::succeeded);
+    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number),
+              protocol::job_outcome::succeeded);
 
     // A line longer than the reader's buffer (prefix + 4096 bytes) comes in
     // parts, and a part may begin with the prefix.
@@ -152,5 +190,6 @@ TEST(JobStatus, ReadingRules) {
     EXPECT_EQ(number, 4);
     platform::write_file(tmp / "ZEBOUTPUT.TXT",
                          "Error=0\nX=" + std::string(4111, 'a') + "StyleNameTimeSig=4\n");
-    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number), protocol::job_outcome::succeeded);
+    EXPECT_EQ(zebrix::read_job_status(tmp.path(), message, number),
+              protocol::job_outcome::succeeded);
 }
