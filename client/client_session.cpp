@@ -65,6 +65,17 @@ bool session::connect(const std::string& host, std::uint16_t port) {
     if (!not_numeric) {
         // An address needs no lookup (and no resolver thread).
         const boost::asio::ip::tcp::endpoint endpoint(address, port);
+        if (!source_.empty()) {
+            boost::system::error_code ec;
+            socket_.open(endpoint.protocol(), ec);
+            if (!ec) {
+                socket_.bind({boost::asio::ip::make_address(source_, ec), 0}, ec);
+            }
+            if (ec) {
+                error_ = ec.message();
+                return false;
+            }
+        }
         connected_ = run([&](auto done) { socket_.async_connect(endpoint, done); });
         return connected_;
     }

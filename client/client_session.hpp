@@ -33,6 +33,9 @@ public:
     // first of its addresses that answers.
     bool connect(const std::string& host, std::uint16_t port);
     void close();
+    // Connects from this local address (an IPv4 or IPv6 address) from the
+    // next connect on; empty: the system's choice.
+    void set_source(const std::string& address) { source_ = address; }
     bool is_open() const { return socket_.is_open(); }
     // Whether the last connect reached the server (for messages).
     bool connected() const { return connected_; }
@@ -76,6 +79,7 @@ private:
     boost::asio::ip::tcp::socket socket_;
     std::chrono::milliseconds timeout_;
     std::string error_;
+    std::string source_;
     bool connected_ = false;
 };
 

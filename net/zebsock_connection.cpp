@@ -14,7 +14,7 @@ zebsock_connection::zebsock_connection(boost::asio::io_context& context,
                                        connection_manager& manager,
                                        const session_factories& factories,
                                        connection_settings settings)
-    : socket_(context), pause_(context), silence_(context), manager_(manager),
+    : socket_(context), pause_(context), deadline_(context), manager_(manager),
       factories_(factories), settings_(settings) {}
 
 zebsock_connection::~zebsock_connection() {
@@ -25,50 +25,45 @@ zebsock_connection::~zebsock_connection() {
 }
 
 void zebsock_connection::start() {
-    watching_silence_ = true;
-    last_input_ = std::chrono::steady_clock::now();
-    wait_silence(last_input_ + settings_.silence_limit);
+    // One deadline for the whole login, set once: a drip of bytes does not
+    // move it.
+    logging_in_ = true;
+    deadline_.expires_after(settings_.limits.login_deadline);
     auto self = shared_from_this();
-    boost::asio::async_read(
-        socket_, boost::asio::buffer(exchange_.data(), 4),
-        [this](const boost::system::error_code& ec, std::size_t n) -> std::size_t {
-            if (n > 0) {
-                note_input();
-            }
-            return ec ? 0 : 4 - n;
-        },
-        [self](const boost::system::error_code& ec, std::size_t n) {
-            self->handle_protocol(ec, n);
-        });
+    deadline_.async_wait(
+        [self](const boost::system::error_code& ec) { self->handle_deadline(ec); });
+    boost::asio::async_read(socket_, boost::asio::buffer(exchange_.data(), 4),
+                            [self](const boost::system::error_code& ec, std::size_t n) {
+                                self->handle_protocol(ec, n);
+                            });
 }
 
-void zebsock_connection::wait_silence(std::chrono::steady_clock::time_point until) {
-    silence_.expires_at(until);
-    auto self = shared_from_this();
-    silence_.async_wait([self](const boost::system::error_code& ec) { self->handle_silence(ec); });
+void zebsock_connection::handle_deadline(const boost::system::error_code& ec) {
+    if (!ec) {
+        close_unlogged();
+    }
 }
 
-// Bytes that came meanwhile only move the limit on, so a busy connection
-// costs one timer wake per limit, not one per read.
-void zebsock_connection::handle_silence(const boost::system::error_code& ec) {
-    if (ec || !watching_silence_ || closing()) {
+void zebsock_connection::close_unlogged() {
+    if (!logging_in_ || closing()) {
         return;
     }
-    const auto until = last_input_ + settings_.silence_limit;
-    if (until > std::chrono::steady_clock::now()) {
-        wait_silence(until);
-        return;
-    }
-    watching_silence_ = false;
+    logging_in_ = false;
     close();
     if (session_) {
         session_->connection_closed();
     }
 }
 
-void zebsock_connection::end_silence_watch() {
-    watching_silence_ = false;
-    silence_.cancel();
+void zebsock_connection::logged_in() {
+    logging_in_ = false;
+    deadline_.cancel();
+    manager_.logged_in(this);
+}
+
+void zebsock_connection::push_out() {
+    auto self = shared_from_this();
+    post_if_open([self] { self->close_unlogged(); });
 }
 
 void zebsock_connection::handle_protocol(const boost::system::error_code& ec, std::size_t bytes) {
@@ -96,7 +91,8 @@ void zebsock_connection::handle_protocol(const boost::system::error_code& ec, st
 }
 
 void zebsock_connection::refuse() {
-    end_silence_watch(); // the pause closes it
+    logging_in_ = false; // the pause closes it
+    deadline_.cancel();
     write_word(exchange_.data(), 0);
     write_word(exchange_.data() + 4, 1);
     auto self = shared_from_this();
@@ -148,7 +144,7 @@ void zebsock_connection::close() {
     socket_.shutdown(boost::asio::ip::tcp::socket::shutdown_both, ignored);
     socket_.close(ignored);
     pause_.cancel();
-    silence_.cancel();
+    deadline_.cancel();
     if (registered) {
         manager_.remove(this);
     }
@@ -168,7 +164,7 @@ void zebsock_connection::close_from_outside() {
         self->socket_.shutdown(boost::asio::ip::tcp::socket::shutdown_both, ignored);
         self->socket_.close(ignored);
         self->pause_.cancel();
-        self->silence_.cancel();
+        self->deadline_.cancel();
         if (self->session_) {
             self->session_->connection_closed();
         }

@@ -1,6 +1,7 @@
 #pragma once
 // One accepted TCP socket: reads the protocol number, hands itself to the
 // session that number selects, or refuses it.
+#include "net/connection_limits.hpp"
 #include "net/proto_interface.hpp"
 
 #include <boost/asio/io_context.hpp>
@@ -20,9 +21,7 @@ class connection_manager;
 
 struct connection_settings {
     std::chrono::milliseconds refusal_pause{500}; // before a refused connection is closed
-    // A connection not yet logged in (protocol-1 handshake, protocol-0
-    // request) that sends no byte for this long is closed.
-    std::chrono::milliseconds silence_limit{30000};
+    connection_limits limits;
 };
 
 class zebsock_connection : public std::enable_shared_from_this<zebsock_connection> {
@@ -47,29 +46,26 @@ public:
     bool post_if_open(std::function<void()> work);
     bool closing() const;
 
-    // Bytes arrived (I/O thread); they hold off the silence limit.
-    void note_input() {
-        if (watching_silence_) {
-            last_input_ = std::chrono::steady_clock::now();
-        }
-    }
-    // The session is logged in (or has all it reads): silence no longer closes it.
-    void end_silence_watch();
+    // The session is logged in (or has read its whole request): the login
+    // deadline no longer closes it, nor does a new connection push it out.
+    void logged_in();
+    // Closes the connection if it is still not logged in (to make room for a
+    // new one); from any thread.
+    void push_out();
 
 private:
     void handle_protocol(const boost::system::error_code& ec, std::size_t bytes);
     void refuse();
     void handle_refusal_written(const boost::system::error_code& ec);
     void handle_refusal_pause(const boost::system::error_code& ec);
-    void wait_silence(std::chrono::steady_clock::time_point until);
-    void handle_silence(const boost::system::error_code& ec);
+    void handle_deadline(const boost::system::error_code& ec);
+    void close_unlogged();
     bool mark_closing(); // true for the first caller
 
     boost::asio::ip::tcp::socket socket_;
     boost::asio::steady_timer pause_;
-    boost::asio::steady_timer silence_;
-    std::chrono::steady_clock::time_point last_input_;
-    bool watching_silence_ = false; // I/O thread only
+    boost::asio::steady_timer deadline_;
+    bool logging_in_ = false; // I/O thread only
     connection_manager& manager_;
     const session_factories& factories_;
     connection_settings settings_;

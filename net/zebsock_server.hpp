@@ -11,7 +11,9 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <string>
 #include <thread>
 
 namespace zs::net {
@@ -22,6 +24,9 @@ struct server_settings {
     connection_settings connection;
     std::chrono::milliseconds stop_drain{3000};  // bound on the stop's wait for pool threads
     std::chrono::milliseconds accept_retry{100}; // after a failed accept (e.g. no descriptors)
+    // Runs on the acceptor thread once per log period and at stop, for the
+    // summaries other parts of the service write.
+    std::function<void()> log_summaries;
 };
 
 class zebsock_server final : public core::service_piece {
@@ -42,17 +47,25 @@ private:
     void start_accept();
     void handle_accept(const boost::system::error_code& ec);
     void run_acceptor();
+    bool admit(); // next_ may be served; else it is closed at once and counted
+    void arm_log_timer();
+    void write_summaries();
 
     session_factories factories_;
     server_settings settings_;
     boost::asio::io_context acceptor_context_;
     boost::asio::ip::tcp::acceptor acceptor_;
     boost::asio::steady_timer accept_retry_timer_;
+    boost::asio::steady_timer log_timer_;
     std::thread acceptor_thread_;
     std::shared_ptr<zebsock_connection> next_;
     io_service_pool pool_;
     connection_manager manager_;
     std::string failure_; // of the last failed start
+    std::size_t total_cap_ = 0;
+    // Connections refused since the last summary, per client address
+    // (acceptor thread only).
+    std::map<std::string, std::size_t> refused_;
 };
 
 } // namespace zs::net

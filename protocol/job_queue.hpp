@@ -14,12 +14,14 @@ enum class job_outcome : int { succeeded = 0, failed = 1, succeeded_with_number 
 // add_job's answers other than an id.
 inline constexpr std::int32_t add_failed = -1;     // the job's folder cannot be made
 inline constexpr std::int32_t add_queue_full = -2; // the waiting jobs reach a bound
+inline constexpr std::int32_t add_share_full = -3; // the client's waiting jobs reach its share
 
 class job_queue {
 public:
     virtual ~job_queue() = default;
-    // The new job's id, add_failed, or add_queue_full.
-    virtual std::int32_t add_job(std::string text) = 0;
+    // The new job's id, add_failed, add_queue_full or add_share_full;
+    // `client` is the address its share is counted by.
+    virtual std::int32_t add_job(std::string text, const std::string& client) = 0;
     // The status, or unknown; reading done renews the job's time.
     virtual job_status job_state(std::int32_t id) = 0;
     // Waiting jobs ahead plus one for a waiting job; 0 for running or done; -1 unknown.

@@ -4,8 +4,9 @@ namespace zs::protocol {
 
 namespace {
 
-std::shared_ptr<proto1_settings> settings_from(core::config_store& config) {
+std::shared_ptr<proto1_settings> settings_from(core::config_store& config, login_guard& guard) {
     auto s = std::make_shared<proto1_settings>();
+    s->guard = &guard;
     s->password = [&config] { return config.password(); };
     s->identity_text = [&config] { return config.identity_text(); };
     s->server_name = [&config] { return config.server_name(); };
@@ -19,11 +20,20 @@ net::discovery_settings discovery_from(core::config_store& config) {
     return s;
 }
 
+net::server_settings tcp_from(login_guard& guard, net::connection_limits limits) {
+    net::server_settings s;
+    s.connection.limits = limits;
+    s.log_summaries = [&guard] { guard.write_summaries(); };
+    return s;
+}
+
 } // namespace
 
-network_service::network_service(core::config_store& config)
-    : settings_(settings_from(config)),
-      tcp_(net::session_factories{nullptr, make_proto1_factory(settings_)}),
+network_service::network_service(core::config_store& config, login_guard_settings guarding,
+                                 net::connection_limits limits)
+    : guard_(std::move(guarding)), settings_(settings_from(config, guard_)),
+      tcp_(net::session_factories{nullptr, make_proto1_factory(settings_)},
+           tcp_from(guard_, limits)),
       discovery_(discovery_from(config)) {}
 
 void network_service::set_clients(proto1_clients clients) {

@@ -9,6 +9,7 @@
 #include "core/config_store.hpp"
 #include "net/discovery_responder.hpp"
 #include "net/zebsock_server.hpp"
+#include "protocol/login_guard.hpp"
 #include "protocol/proto1_client.hpp"
 
 #include <memory>
@@ -17,7 +18,8 @@ namespace zs::protocol {
 
 class network_service {
 public:
-    explicit network_service(core::config_store& config);
+    explicit network_service(core::config_store& config, login_guard_settings guarding = {},
+                             net::connection_limits limits = {});
 
     // Only while the service is stopped.
     void set_clients(proto1_clients clients);
@@ -25,10 +27,14 @@ public:
 
     core::service_piece& tcp() { return tcp_; }
     core::service_piece& discovery() { return discovery_; }
+    // Shared by both protocols' password checks (the render-job settings
+    // take it from here).
+    login_guard& guard() { return guard_; }
 
 private:
     void refresh_factories();
 
+    login_guard guard_; // before the sessions that use it
     std::shared_ptr<proto1_settings> settings_;
     net::session_factory protocol0_;
     net::zebsock_server tcp_;

@@ -17,6 +17,7 @@ namespace {
 constexpr const char* connection_error = "Connection error";
 constexpr const char* unable = "Server is unable to process the request";
 constexpr const char* queue_full = "The job queue is full; try again later";
+constexpr const char* share_full = "The job queue is full for this client; try again later";
 
 } // namespace
 
@@ -36,10 +37,21 @@ void proto0_client::handle_header(const boost::system::error_code& ec, std::size
     }
     header_ = *JOB_REQUEST_HEADER::from_bytes(request_); // the read filled all of it
     const std::string configured = settings_.password();
-    const bool accepted = header_.password == configured || configured == core::default_password;
+    const bool open = configured == core::default_password;
+    const std::string address = peer_address(connection());
+    login_guard* guard = open ? nullptr : settings_.guard;
+    const bool may_check = guard == nullptr || guard->may_check(address);
+    const bool accepted = open || (may_check && header_.password == configured);
+    if (!accepted && guard != nullptr) {
+        after(guard->refused(address, login_kind::render_job, peer_text(connection()), may_check),
+              [this] { refuse_password(); });
+        return;
+    }
     if (!accepted) {
         core::server_log::line("Refused a render-job request with a wrong password from " +
                                peer_text(connection()));
+    } else if (guard != nullptr) {
+        guard->accepted(address);
     }
     if (accepted && (header_.body_length == 0 || !header_.body_length_valid())) {
         // No body to read: the password word leaves with the response.
@@ -60,6 +72,11 @@ void proto0_client::handle_header(const boost::system::error_code& ec, std::size
         }
         handle_password_written(e, n);
     });
+}
+
+void proto0_client::refuse_password() {
+    auto reply = std::make_shared<std::vector<std::uint8_t>>(4, 0);
+    async_write_all(reply, [this](const auto&, std::size_t) { finish_session(); });
 }
 
 void proto0_client::handle_password_written(const boost::system::error_code& ec, std::size_t) {
@@ -104,7 +121,7 @@ void proto0_client::handle_body(const boost::system::error_code& ec, std::size_t
 
 void proto0_client::dispatch() {
     if (connection() != nullptr) {
-        connection()->end_silence_watch(); // the request is read whole
+        connection()->logged_in(); // the request is read whole
     }
     switch (header_.type) {
     case JOB_SUBMIT:
@@ -141,9 +158,9 @@ void proto0_client::submit() {
     // The queue keeps the one copy of the text; the read buffer goes now.
     std::string text(reinterpret_cast<const char*>(body_.data()), body_.size() - 1);
     std::vector<std::uint8_t>().swap(body_);
-    const std::int32_t id = settings_.queue->add_job(std::move(text));
-    if (id == add_queue_full) {
-        send_error(queue_full);
+    const std::int32_t id = settings_.queue->add_job(std::move(text), peer_address(connection()));
+    if (id == add_queue_full || id == add_share_full) {
+        send_error(id == add_queue_full ? queue_full : share_full);
         return;
     }
     if (id < 0) {

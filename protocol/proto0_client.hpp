@@ -2,6 +2,7 @@
 // The render-job protocol: one request per connection (submit a job, ask for
 // its state, fetch its result file or an archive of its folder), then close.
 #include "protocol/job_queue.hpp"
+#include "protocol/login_guard.hpp"
 #include "protocol/proto0_records.hpp"
 #include "protocol/session_base.hpp"
 
@@ -17,6 +18,7 @@ struct proto0_settings {
     job_queue* queue = nullptr;
     std::function<std::string()> password; // the configured one, lower case
     std::chrono::milliseconds close_pause = default_close_pause;
+    login_guard* guard = nullptr; // as for protocol 1
 };
 
 class proto0_client final : public session_base {
@@ -27,6 +29,7 @@ public:
 
 private:
     void handle_header(const boost::system::error_code& ec, std::size_t bytes);
+    void refuse_password();
     void handle_password_written(const boost::system::error_code& ec, std::size_t bytes);
     void read_body_chunk();
     void handle_body(const boost::system::error_code& ec, std::size_t bytes);

@@ -108,11 +108,24 @@ void proto1_client::read_answer() {
 }
 
 void proto1_client::handle_answer() {
-    if (!password_accepts(settings_->password(), challenge_, answer_)) {
-        core::server_log::line("Refused a login with a wrong password from " +
-                               peer_text(connection()));
-        write_word_then(0, &proto1_client::finish_session);
+    login_guard* guard = settings_->guard;
+    const std::string address = peer_address(connection());
+    const bool may_check = guard == nullptr || guard->may_check(address);
+    if (!may_check || !password_accepts(settings_->password(), challenge_, answer_)) {
+        if (guard == nullptr) {
+            core::server_log::line("Refused a login with a wrong password from " +
+                                   peer_text(connection()));
+            write_word_then(0, &proto1_client::finish_session);
+            return;
+        }
+        // The refusal waits on a timer: a guesser gets its next try later,
+        // and the I/O thread serves others meanwhile.
+        after(guard->refused(address, login_kind::login, peer_text(connection()), may_check),
+              [this] { write_word_then(0, &proto1_client::finish_session); });
         return;
+    }
+    if (guard != nullptr) {
+        guard->accepted(address);
     }
     // The accepting word, the identity text and the server name in one write.
     const std::string identity = settings_->identity_text();
@@ -152,7 +165,7 @@ void proto1_client::handle_client_type() {
         return;
     }
     watchdog_ = std::make_unique<boost::asio::steady_timer>(connection()->executor());
-    connection()->end_silence_watch(); // the handshake is complete
+    connection()->logged_in(); // the handshake is complete
     client_->start();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The protocol-1 session: challenge handshake, client-type choice, request
 // loop with the keep-alive watchdog, and the queue of response frames.
+#include "protocol/login_guard.hpp"
 #include "protocol/proto1_interface.hpp"
 #include "protocol/session_base.hpp"
 
@@ -26,6 +27,9 @@ struct proto1_settings {
     // Replies and events queued for a client that does not read them; past
     // this the session is closed rather than let them pile up.
     std::size_t unsent_limit = max_unsent_bytes;
+    // Slows wrong passwords down per client address; without one each
+    // refusal is answered at once and logged.
+    login_guard* guard = nullptr;
 };
 
 // The factory the TCP service calls for protocol number 1.

@@ -10,7 +10,7 @@ namespace zs::protocol {
 session_base::session_base(std::shared_ptr<net::zebsock_connection> connection,
                            std::chrono::milliseconds close_pause)
     : connection_(std::move(connection)), close_timer_(connection_->executor()),
-      close_pause_(close_pause) {}
+      delay_timer_(connection_->executor()), close_pause_(close_pause) {}
 
 session_base::~session_base() = default;
 
@@ -20,7 +20,21 @@ void session_base::connection_closed() {
         on_closing();
     }
     close_timer_.cancel();
+    delay_timer_.cancel();
     connection_.reset();
+}
+
+void session_base::after(std::chrono::milliseconds delay, std::function<void()> then) {
+    if (closed_ || !connection_) {
+        return;
+    }
+    delay_timer_.expires_after(delay);
+    delay_timer_.async_wait(
+        [this, hold = connection_, t = std::move(then)](const boost::system::error_code& ec) {
+            if (!ec && !closed_) {
+                t();
+            }
+        });
 }
 
 void session_base::async_read_exact(void* data, std::size_t size, io_handler handler) {
@@ -32,12 +46,6 @@ void session_base::async_read_exact(void* data, std::size_t size, io_handler han
     read_pending_ = true;
     boost::asio::async_read(
         connection_->socket(), boost::asio::buffer(data, size),
-        [conn = hold.get(), size](const boost::system::error_code& ec, std::size_t n) {
-            if (n > 0) {
-                conn->note_input(); // each part of a record counts against silence
-            }
-            return ec ? std::size_t{0} : size - n;
-        },
         [this, hold, h = std::move(handler)](const boost::system::error_code& ec, std::size_t n) {
             read_pending_ = false;
             note_read_end(ec);
@@ -60,9 +68,6 @@ void session_base::async_read_some(void* data, std::size_t size, io_handler hand
         [this, hold, h = std::move(handler)](const boost::system::error_code& ec, std::size_t n) {
             read_pending_ = false;
             note_read_end(ec);
-            if (n > 0) {
-                hold->note_input();
-            }
             if (!closed_) {
                 h(ec, n);
             } else if (finish_early_) {
@@ -103,6 +108,7 @@ void session_base::close_session() {
     }
     closed_ = true;
     on_closing();
+    delay_timer_.cancel();
     // The pause runs on a timer, so the I/O thread keeps serving others.
     auto hold = connection_;
     close_timer_.expires_at(net::pause_end(close_pause_));

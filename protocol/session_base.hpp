@@ -45,6 +45,9 @@ protected:
     // the close), and the handler runs even once the session is closed.
     void async_write_flushing(std::shared_ptr<const std::vector<std::uint8_t>> buffer,
                               io_handler handler);
+    // Runs `then` after `delay` on a timer (never a sleep), unless the
+    // session is closed meanwhile.
+    void after(std::chrono::milliseconds delay, std::function<void()> then);
     // Sets closed, runs on_closing(), waits the pause on a timer, closes the
     // connection and drops the reference to it. Idempotent. I/O thread only.
     void close_session();
@@ -69,6 +72,7 @@ private:
 
     std::shared_ptr<net::zebsock_connection> connection_;
     boost::asio::steady_timer close_timer_;
+    boost::asio::steady_timer delay_timer_;
     std::chrono::milliseconds close_pause_;
     bool closed_ = false;
     bool read_pending_ = false;

@@ -226,6 +226,7 @@ int main(int argc, char** argv) {
     protocol::proto0_settings render_protocol;
     render_protocol.queue = &render_queue;
     render_protocol.password = [&config] { return config.password(); };
+    render_protocol.guard = &network.guard();
     network.set_protocol0(protocol::make_proto0_factory(render_protocol));
 
     core::server_lifecycle lifecycle(pieces, *shell);

@@ -15,6 +15,21 @@ namespace zs::zebrix {
 namespace {
 constexpr std::array<const char*, 4> result_names = {"audio.mp4", "StyleList.txt", "SongList.txt",
                                                      "Song.txt"};
+
+// What a job folder holds on disk, subfolders included.
+std::uint64_t folder_bytes(const std::string& folder) {
+    std::vector<platform::folder_entry> entries;
+    std::uint64_t total = 0;
+    if (!platform::list_folder(folder, entries)) {
+        return 0;
+    }
+    for (const auto& e : entries) {
+        const std::string path = folder + e.name;
+        total += e.is_folder ? folder_bytes(path + platform::path_separator)
+                             : platform::stat_path(path).size;
+    }
+    return total;
+}
 } // namespace
 
 std::int32_t choose_job_id(const std::vector<std::int32_t>& ids, std::int32_t hint) {
@@ -151,13 +166,22 @@ void render_queue::release_text(job& j) {
     std::string().swap(j.text);
 }
 
-std::int32_t render_queue::add_job(std::string text) {
+std::int32_t render_queue::add_job(std::string text, const std::string& client) {
     std::lock_guard lock(mutex_);
-    const auto waiting = static_cast<std::size_t>(std::count_if(
-        jobs_.begin(), jobs_.end(), [](const job& j) { return j.status == job_status::waiting; }));
+    std::size_t waiting = 0;
+    std::size_t of_client = 0;
+    for (const job& j : jobs_) {
+        if (j.status == job_status::waiting) {
+            ++waiting;
+            of_client += j.client == client ? 1 : 0;
+        }
+    }
     if (waiting >= settings_.max_waiting_jobs ||
         text.size() > settings_.max_waiting_bytes - waiting_bytes_) {
         return add_queue_full;
+    }
+    if (of_client >= settings_.max_waiting_per_client) {
+        return add_share_full;
     }
     const std::int32_t id = choose_id();
     const std::string folder = job_folder(id);
@@ -171,6 +195,7 @@ std::int32_t render_queue::add_job(std::string text) {
     job j;
     j.id = id;
     j.text = std::move(text);
+    j.client = client;
     waiting_bytes_ += j.text.size();
     jobs_.push_back(std::move(j));
     hint_ = id + 1;
@@ -268,6 +293,41 @@ void render_queue::mark_done(std::int32_t id) {
         release_text(*j);
         j->status = job_status::done;
         j->time = clock_.now_ms();
+        j->order = ++finished_;
+        j->bytes = folder_bytes(job_folder(id));
+        bound_done_jobs(id);
+    }
+}
+
+// Polling keeps a done job alive, so without a bound a client could keep
+// any number of them, each with its folder on disk.
+void render_queue::bound_done_jobs(std::int32_t newest) {
+    for (;;) {
+        std::size_t count = 0;
+        std::uint64_t bytes = 0;
+        auto oldest = jobs_.end();
+        for (auto it = jobs_.begin(); it != jobs_.end(); ++it) {
+            if (it->status != job_status::done) {
+                continue;
+            }
+            ++count;
+            bytes += it->bytes;
+            if (it->id != newest && (oldest == jobs_.end() || it->order < oldest->order)) {
+                oldest = it;
+            }
+        }
+        if ((count <= settings_.max_done_jobs && bytes <= settings_.max_done_bytes) ||
+            oldest == jobs_.end()) {
+            return;
+        }
+        core::server_log::line("Render job " + std::to_string(oldest->id) +
+                               " was dropped unfetched: finished jobs are kept up to " +
+                               std::to_string(settings_.max_done_jobs) + " and " +
+                               (settings_.max_done_bytes % (1 << 20) == 0
+                                    ? std::to_string(settings_.max_done_bytes >> 20) + " MiB"
+                                    : std::to_string(settings_.max_done_bytes) + " bytes"));
+        delete_job_folder(oldest->id);
+        jobs_.erase(oldest);
     }
 }
 

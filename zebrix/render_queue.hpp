@@ -19,6 +19,7 @@ namespace zs::zebrix {
 
 using protocol::add_failed;
 using protocol::add_queue_full;
+using protocol::add_share_full;
 using protocol::job_outcome;
 using protocol::job_status;
 
@@ -37,8 +38,9 @@ public:
     void stop() override;
 
     // add_queue_full when the waiting jobs would pass the settings' count or
-    // text size. The text is kept once.
-    std::int32_t add_job(std::string text) override;
+    // text size, add_share_full when the client's would pass its share. The
+    // text is kept once.
+    std::int32_t add_job(std::string text, const std::string& client = {}) override;
     job_status job_state(std::int32_t id) override;
     int queue_position(std::int32_t id) override;
     job_outcome job_result(std::int32_t id, std::string& message, int& number) override;
@@ -65,7 +67,11 @@ private:
         std::string text;
         job_status status = job_status::waiting;
         std::uint32_t time = 0;
+        std::string client;      // the address that submitted it
+        std::uint64_t order = 0; // of finishing, for done jobs
+        std::uint64_t bytes = 0; // its folder on disk, once done
     };
+    void bound_done_jobs(std::int32_t newest); // under the lock
     job* find(std::int32_t id);
     void release_text(job& j);
     std::int32_t choose_id() const;
@@ -81,6 +87,7 @@ private:
     std::list<job> jobs_;
     std::int32_t hint_ = 0;
     std::size_t waiting_bytes_ = 0; // the texts jobs still hold
+    std::uint64_t finished_ = 0;    // done jobs so far, numbering them
 
     std::mutex stop_mutex_;
     std::condition_variable stop_signal_;

@@ -13,6 +13,13 @@ struct render_queue_settings {
     // Bounds on what waits: a further submission is refused.
     std::size_t max_waiting_jobs = 1000;
     std::size_t max_waiting_bytes = std::size_t{256} * 1024 * 1024; // of job texts
+    // One client address's share of the waiting places, so that one client
+    // cannot lock the others out.
+    std::size_t max_waiting_per_client = 100;
+    // Finished jobs kept for fetching, and their folders' size on disk;
+    // beyond either the oldest finished job goes.
+    std::size_t max_done_jobs = 200;
+    std::uint64_t max_done_bytes = std::uint64_t{1024} * 1024 * 1024;
 };
 
 struct render_worker_settings {

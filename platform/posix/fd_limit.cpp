@@ -19,4 +19,12 @@ long raise_open_file_limit() {
     return static_cast<long>(limit.rlim_cur);
 }
 
+long open_file_limit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return -1;
+    }
+    return limit.rlim_cur == RLIM_INFINITY ? 1L << 20 : static_cast<long>(limit.rlim_cur);
+}
+
 } // namespace zs::platform

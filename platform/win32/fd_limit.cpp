@@ -7,4 +7,8 @@ long raise_open_file_limit() {
     return 16384;
 }
 
+long open_file_limit() {
+    return raise_open_file_limit();
+}
+
 } // namespace zs::platform

@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <thread>
 #include <tuple>
 
@@ -187,14 +188,26 @@ TEST_F(HostileJobs, TheThousandAndFirstWaitingJobIsRefused) {
         ASSERT_LT(std::chrono::steady_clock::now(), end) << "the first job never started";
         std::this_thread::sleep_for(50ms);
     }
+    // One address takes at most its share of 100 places; ten fill the queue.
+    job_call_options from;
     for (int i = 0; i < 1000; ++i) {
-        const auto accepted = job_call(port, 0, 0, slow);
+        from.source = "127.0.0." + std::to_string(1 + i / 100);
+        const auto accepted = job_call(port, 0, 0, slow, from);
         ASSERT_EQ(accepted.status, 1) << "job " << i << ": " << accepted.body;
+        if (i % 100 == 99 && i < 999) { // (at 1,000 the whole queue is full)
+            const auto over = job_call(port, 0, 0, slow, from);
+            ASSERT_EQ(over.status, -1) << "a 101st job of " << from.source << " was taken";
+            EXPECT_EQ(over.id, -1);
+            EXPECT_NE(over.body.find("queue is full for this client"), std::string::npos)
+                << over.body;
+        }
     }
-    const auto refused = job_call(port, 0, 0, slow);
+    from.source = "127.0.0.11";
+    const auto refused = job_call(port, 0, 0, slow, from);
     EXPECT_EQ(refused.status, -1);
     EXPECT_EQ(refused.id, -1);
-    EXPECT_NE(refused.body.find("queue is full"), std::string::npos) << refused.body;
+    EXPECT_NE(refused.body.find("The job queue is full; try again later"), std::string::npos)
+        << refused.body;
     // Status queries go on.
     EXPECT_EQ(job_call(port, 2, first.id, "").status, 1);
 }
@@ -229,18 +242,53 @@ TEST(OperatorLog, RefusedLoginsAreLogged) {
     ASSERT_TRUE(
         platform::write_file(server.helper_dir() + "config.txt", "ServerPassword=secret\r\n"));
     ASSERT_TRUE(server.start());
-    EXPECT_EQ(job_call(server.tcp_port(), 2, 0, "",
-                       {.password = "wrong", .announced_length = {}, .wait_close = false})
-                  .password_word,
-              0);
+    EXPECT_EQ(
+        job_call(server.tcp_port(), 2, 0, "",
+                 {.password = "wrong", .announced_length = {}, .wait_close = false, .source = {}})
+            .password_word,
+        0);
     client::session s{20s};
     EXPECT_FALSE(s.open_protocol1("127.0.0.1", server.tcp_port(), "wrong"));
+
+    // 30,000 guesses in 24 s were checked and logged one line each: a burst
+    // from one address locks it out, the right password too, while another
+    // address logs in at once, and the log sums the burst up.
+    constexpr int burst = 30;
+    std::vector<std::future<bool>> guesses;
+    for (int i = 0; i < burst; ++i) {
+        guesses.push_back(std::async(std::launch::async, [port = server.tcp_port(), i] {
+            client::session g{20s};
+            return g.open_protocol1("127.0.0.1", port, "guess" + std::to_string(i)).has_value();
+        }));
+    }
+    for (auto& g : guesses) {
+        EXPECT_FALSE(g.get());
+    }
+    client::session locked{20s};
+    EXPECT_FALSE(locked.open_protocol1("127.0.0.1", server.tcp_port(), "secret"))
+        << "the address was not locked out";
+    client::session other{20s};
+    other.set_source("127.0.0.2");
+    EXPECT_TRUE(other.open_protocol1("127.0.0.1", server.tcp_port(), "secret"));
     EXPECT_EQ(server.stop(), 0);
     const std::string log = read(server.helper_dir() + "ZebrixServer.log");
     EXPECT_EQ(count_of(log, " Refused a render-job request with a wrong password from 127.0.0.1:"),
               1u)
         << log;
     EXPECT_EQ(count_of(log, " Refused a login with a wrong password from 127.0.0.1:"), 1u) << log;
+    // The rest in summary lines (two when a minute ended during the burst).
+    const std::string more = " more logins from 127.0.0.1 in the last minute";
+    EXPECT_GE(count_of(log, more), 1u) << log;
+    EXPECT_LE(count_of(log, more), 2u) << log;
+    long summed = 0;
+    for (auto at = log.find(more); at != std::string::npos; at = log.find(more, at + 1)) {
+        const auto start = log.rfind(" Refused ", at) + 9;
+        summed += std::stol(log.substr(start, at - start));
+    }
+    EXPECT_EQ(summed, burst + 1) << log;
+    EXPECT_NE(log.find("; the address is locked out for 60 s after 10 wrong passwords in a row"),
+              std::string::npos)
+        << log;
     EXPECT_EQ(log.find("factory password"), std::string::npos) << log;
 }
 

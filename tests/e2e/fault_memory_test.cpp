@@ -47,6 +47,7 @@ TEST(MemoryFault, AnnouncedBodiesAreNotHeldBeforeTheyArrive) {
     std::vector<std::unique_ptr<client::session>> clients;
     for (int i = 0; i < announcing_clients; ++i) {
         auto s = std::make_unique<client::session>(10s);
+        s->set_source(i % 2 == 0 ? "127.0.0.1" : "127.0.0.2"); // within the per-address cap
         const auto header = test::job_request_bytes(0, 0, 0x1000000);
         ASSERT_TRUE(s->connect("127.0.0.1", server.tcp_port()));
         ASSERT_TRUE(s->write_bytes(header.data(), header.size()));

@@ -1,6 +1,6 @@
 // A slow or hung program holds only the client it serves: the handshakes of
 // others go on and a stop does not wait for it. Connections that never log
-// in are closed after 30 s without a byte.
+// in are closed 30 s after they were accepted, a drip of bytes or not.
 #include "tests/e2e/zebrix_e2e.hpp"
 
 #include <future>
@@ -66,26 +66,48 @@ TEST(SilentConnections, ClosedAfterThirtySecondsUntilLoggedIn) {
     staged_server server;
     ASSERT_TRUE(server.start());
     const auto port = server.tcp_port();
+    const auto began = clock_type::now();
     client::session quiet(45s);
     ASSERT_TRUE(quiet.connect("127.0.0.1", port));
     client::session challenged(45s); // stops before its answer
     ASSERT_TRUE(challenged.connect("127.0.0.1", port));
     ASSERT_TRUE(challenged.write_word(1));
     ASSERT_TRUE(challenged.read_exact(20));
+    client::session answered(45s); // never names its client type
+    ASSERT_TRUE(answered.connect("127.0.0.1", port));
+    ASSERT_TRUE(answered.write_word(1));
+    ASSERT_TRUE(answered.handshake("kxvwq"));
     client::session job(45s); // stops in the middle of its render-job request
     ASSERT_TRUE(job.connect("127.0.0.1", port));
     ASSERT_TRUE(job.write_word(0));
     const std::array<std::uint8_t, 50> part{};
     ASSERT_TRUE(job.write_bytes(part.data(), part.size()));
-    client::session song(2s); // logged in: not a silence case
+    client::session song(2s); // logged in: not a deadline case
     ASSERT_TRUE(song.open_protocol1("127.0.0.1", port, "kxvwq"));
     ASSERT_EQ(song.choose_client_type(protocol::CLIENT_SONG), 0);
-    const auto began = clock_type::now();
+    // One byte of a render-job request every 2 s: a silence limit that each
+    // byte restarts never closed it.
+    auto drip = std::async(std::launch::async, [port] {
+        client::session s(5s);
+        if (!s.connect("127.0.0.1", port) || !s.write_word(0)) {
+            return clock_type::duration::max();
+        }
+        const auto start = clock_type::now();
+        const std::uint8_t zero = 0;
+        while (clock_type::now() - start < 45s && !s.wait_readable(2s)) {
+            s.write_bytes(&zero, 1);
+        }
+        return clock_type::now() - start;
+    });
 
     EXPECT_TRUE(quiet.wait_closed());
     EXPECT_TRUE(challenged.wait_closed());
+    EXPECT_TRUE(answered.wait_closed()) << "the deadline ended with the answer";
     EXPECT_TRUE(job.wait_closed());
     EXPECT_GE(clock_type::now() - began, 29s) << "closed before the limit";
+    const auto dripped = drip.get();
+    EXPECT_GE(dripped, 29s) << "closed before the limit";
+    EXPECT_LT(dripped, 40s) << "a drip held the connection open";
     EXPECT_FALSE(song.wait_closed()) << "a logged-in session stays";
     server.stop();
 }

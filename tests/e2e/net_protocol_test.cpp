@@ -175,7 +175,7 @@ TEST(NetService, FailingLoginsDoNotStallOthersAndSigusr1Restarts) {
     // Five refused logins at once; each close pauses 500 ms, on a timer.
     std::vector<std::unique_ptr<session>> failing;
     for (int i = 0; i < 5; ++i) {
-        failing.push_back(std::make_unique<session>(3s));
+        failing.push_back(std::make_unique<session>(10s)); // refusals wait up to 4 s
         ASSERT_TRUE(failing.back()->connect("127.0.0.1", port));
         ASSERT_TRUE(failing.back()->write_word(1));
     }

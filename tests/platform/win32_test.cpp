@@ -141,6 +141,18 @@ TEST(win32_instance, the_named_mutex_admits_one_holder) {
     EXPECT_FALSE(second.error()) << "another holder is not a failure of the system";
 }
 
+// Opened with sharing, the installation lock let a second server of one
+// helper folder in; the named mutex hides that end to end.
+TEST(win32_instance, the_installation_file_lock_admits_one_holder) {
+    test::temp_folder dir("zs-lock");
+    const std::string path = dir / "ZebrixServer.lock";
+    platform::file_lock first;
+    ASSERT_EQ(first.acquire(path), platform::file_lock::result::acquired);
+    platform::file_lock second;
+    EXPECT_EQ(second.acquire(path), platform::file_lock::result::held_elsewhere);
+    EXPECT_FALSE(second.held());
+}
+
 TEST(win32_process, starts_finds_ignoring_case_and_terminates_a_gui_program) {
     const std::string folder = platform::current_folder();
     const std::string exe = platform::executable_path();

@@ -5,6 +5,7 @@
 #include "net/wire.hpp"
 #include "net/zebsock_server.hpp"
 #include "platform/files.hpp"
+#include "protocol/login_guard.hpp"
 #include "protocol/proto1_client.hpp"
 #include "protocol/rc_client.hpp"
 #include "protocol/reply_texts.hpp"
@@ -15,6 +16,7 @@
 #include <boost/asio/read.hpp>
 #include <boost/asio/write.hpp>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <future>
@@ -132,7 +134,7 @@ protected:
         port_ = test::free_tcp_port();
         net::server_settings ss;
         ss.port = [p = port_] { return p; };
-        ss.connection.silence_limit = silence;
+        ss.connection.limits.login_deadline = silence;
         server_ = std::make_unique<net::zebsock_server>(
             net::session_factories{nullptr, make_proto1_factory(settings)}, ss);
         ASSERT_TRUE(server_->start());
@@ -432,11 +434,12 @@ TEST(ProgramWorker, WaitingWorkRunsInArrivalOrderAfterTheRunningOne) {
     EXPECT_EQ(order, "rabc");
 }
 
-// Before it is logged in, a connection that sends nothing for the limit is
-// closed; one that keeps sending, however slowly, is not, nor is a
-// logged-in session.
-TEST_F(RequestLoop, SilenceBeforeLoginCloses) {
-    start(5s, 400ms);
+// Before it is logged in, a connection has one deadline for its whole
+// handshake: a quiet one, one halfway through its answer, one that answered
+// and never names its client type, and one that drips a byte every 100 ms
+// are all closed at it; a logged-in session is not.
+TEST_F(RequestLoop, LoginDeadlineClosesEvenADrip) {
+    start(5s, 600ms);
     client::session quiet(5s);
     ASSERT_TRUE(quiet.connect("127.0.0.1", port_));
     client::session halfway(5s);
@@ -445,26 +448,68 @@ TEST_F(RequestLoop, SilenceBeforeLoginCloses) {
     ASSERT_TRUE(halfway.read_exact(20));
     const std::array<std::uint8_t, 8> half{};
     ASSERT_TRUE(halfway.write_bytes(half.data(), half.size())); // half an answer
-    client::session trickle(5s);
-    ASSERT_TRUE(trickle.connect("127.0.0.1", port_));
-    ASSERT_TRUE(trickle.write_word(1));
-    ASSERT_TRUE(trickle.read_exact(20));
-    for (int i = 0; i < 16; ++i) { // 2.4 s for the answer, never 400 ms without a byte
+    client::session answered(5s); // logged in only once its client type is read
+    ASSERT_TRUE(answered.connect("127.0.0.1", port_));
+    ASSERT_TRUE(answered.write_word(1));
+    ASSERT_TRUE(answered.handshake("x"));
+    client::session logged(5s);
+    open(logged);
+    client::session drip(5s);
+    ASSERT_TRUE(drip.connect("127.0.0.1", port_));
+    ASSERT_TRUE(drip.write_word(1));
+    ASSERT_TRUE(drip.read_exact(20));
+    bool closed = false;
+    for (int i = 0; i < 15 && !closed; ++i) { // 1.5 s for 15 bytes of the answer
         const std::uint8_t zero = 0;
-        ASSERT_TRUE(trickle.write_bytes(&zero, 1));
-        std::this_thread::sleep_for(150ms);
+        closed = !drip.write_bytes(&zero, 1) || drip.wait_readable(100ms);
     }
-    EXPECT_EQ(trickle.read_word(), 1) << "accepted";
-    for (int text = 0; text < 2; ++text) {
-        const auto size = trickle.read_word();
-        ASSERT_TRUE(size);
-        ASSERT_TRUE(trickle.read_exact(static_cast<std::size_t>(*size)));
-    }
-    ASSERT_EQ(trickle.choose_client_type(1), 1);
+    EXPECT_TRUE(closed) << "still open while it drips";
     EXPECT_TRUE(quiet.wait_closed());
     EXPECT_TRUE(halfway.wait_closed());
-    std::this_thread::sleep_for(1s); // logged in: silence is the keep-alive rules' business
-    expect_answer(trickle, 7);
+    EXPECT_TRUE(answered.wait_closed()) << "the deadline ended before the client type";
+    expect_answer(logged, 7); // logged in: silence is the keep-alive rules' business
+}
+
+// Guesses were answered and logged at line rate: each wrong password of an
+// address waits longer than the last, ten in a row lock the address out for
+// the lock-out time, another address is untouched, a right password ends the
+// run, and the log gets one line at first and then one summary.
+TEST(LoginGuard, WrongPasswordsSlowDownAndLockOutOneAddressOnly) {
+    auto now = std::chrono::steady_clock::time_point{} + 1h;
+    protocol::login_guard_settings settings;
+    settings.now = [&now] { return now; };
+    protocol::login_guard guard(settings);
+    const auto refuse = [&guard](const std::string& address) {
+        const bool checked = guard.may_check(address);
+        return guard.refused(address, protocol::login_kind::login, address + ":1", checked);
+    };
+    testing::internal::CaptureStderr(); // the operator log
+    auto expected = settings.first_delay;
+    for (int i = 0; i < settings.lockout_after; ++i) {
+        ASSERT_TRUE(guard.may_check("10.0.0.1")) << i;
+        EXPECT_EQ(refuse("10.0.0.1"), expected) << i;
+        expected = std::min(expected * 2, settings.max_delay);
+    }
+    EXPECT_FALSE(guard.may_check("10.0.0.1")) << "not locked out";
+    EXPECT_EQ(refuse("10.0.0.1"), settings.max_delay);
+    EXPECT_TRUE(guard.may_check("10.0.0.2")) << "another address was locked out";
+    guard.write_summaries();
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find(" Refused a login with a wrong password from 10.0.0.1:1\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(" Refused 10 more logins from 10.0.0.1 in the last minute; the address is "
+                       "locked out for 60 s after 10 wrong passwords in a row\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2) << log;
+    now += settings.lockout - 1s;
+    EXPECT_FALSE(guard.may_check("10.0.0.1"));
+    now += 2s;
+    EXPECT_TRUE(guard.may_check("10.0.0.1")) << "the lock-out never ends";
+    refuse("10.0.0.1");
+    guard.accepted("10.0.0.1");
+    EXPECT_EQ(refuse("10.0.0.1"), settings.first_delay) << "a right password did not end the run";
 }
 
 // A refused client type ends the session after the close pause; a peer that

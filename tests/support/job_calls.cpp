@@ -26,6 +26,7 @@ job_reply job_call(std::uint16_t port, std::int32_t type, std::int32_t id, const
         options.password);
     request.insert(request.end(), body.begin(), body.end());
     job_reply r;
+    s.set_source(options.source);
     if (!s.connect("127.0.0.1", port) || !s.write_bytes(request.data(), request.size())) {
         return r;
     }

@@ -19,6 +19,7 @@ struct job_call_options {
     std::string password;
     std::optional<std::int32_t> announced_length; // the body's size unless set
     bool wait_close = false; // waits for the server to close (sets closed_after)
+    std::string source;      // the client's address, when not 127.0.0.1
 };
 
 struct job_reply {

@@ -144,6 +144,65 @@ TEST(RenderQueueBounds, SubmissionsBeyondTheWaitingBoundsAreRefused) {
     EXPECT_EQ(queue.add_job("a"), protocol::add_queue_full);
 }
 
+// 1,500 submissions from one address took all 1,000 places and locked every
+// other client out: each address gets its share, and the others still get in.
+TEST(RenderQueueBounds, OneClientTakesOnlyItsShareOfTheWaitingPlaces) {
+    test::temp_folder tmp{"zs-rqs"};
+    manual_clock clock;
+    zebrix::render_queue_settings settings;
+    settings.max_waiting_jobs = 5;
+    settings.max_waiting_per_client = 2;
+    zebrix::render_queue queue{tmp / "outputs/", [] { return false; }, clock, settings};
+    queue.start();
+    EXPECT_EQ(queue.add_job("1", "10.0.0.1"), 0);
+    EXPECT_EQ(queue.add_job("2", "10.0.0.1"), 1);
+    EXPECT_EQ(queue.add_job("3", "10.0.0.1"), protocol::add_share_full);
+    EXPECT_EQ(queue.add_job("4", "10.0.0.2"), 2) << "another address still gets a place";
+    std::string text;
+    EXPECT_EQ(queue.first_waiting(text), 0);
+    queue.mark_running(0);
+    EXPECT_EQ(queue.add_job("5", "10.0.0.1"), 3) << "a running job no longer waits";
+}
+
+// Finished jobs that a client polls but never fetches stayed for good, each
+// with its folder: the oldest finished one goes beyond either bound, the
+// one just finished never.
+TEST(RenderQueueBounds, FinishedJobsAreBoundInCountAndDiskUse) {
+    test::temp_folder tmp{"zs-rqd"};
+    manual_clock clock;
+    zebrix::render_queue_settings settings;
+    settings.max_done_jobs = 2;
+    settings.max_done_bytes = 1000;
+    zebrix::render_queue queue{tmp / "outputs/", [] { return false; }, clock, settings};
+    queue.start();
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_EQ(queue.add_job("x"), i);
+    }
+    queue.mark_done(1);
+    queue.mark_done(0);
+    platform::write_file(tmp / "outputs/002/Song.txt", std::string(200, 's'));
+    testing::internal::CaptureStderr(); // the operator log
+    queue.mark_done(2);                 // three finished: 1, the oldest, goes
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find(" Render job 1 was dropped unfetched: finished jobs are kept up to 2 and "
+                       "1000 bytes\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(queue.job_state(1), protocol::job_status::unknown);
+    EXPECT_FALSE(platform::folder_exists(tmp / "outputs/001/"));
+    EXPECT_EQ(queue.job_state(0), protocol::job_status::done);
+    EXPECT_EQ(queue.job_state(2), protocol::job_status::done);
+    platform::write_file(tmp / "outputs/003/audio.mp4", std::string(900, 'a'));
+    queue.mark_done(3); // 0 goes for the count, 2 for the bytes
+    EXPECT_EQ(queue.job_state(0), protocol::job_status::unknown);
+    EXPECT_EQ(queue.job_state(2), protocol::job_status::unknown);
+    EXPECT_EQ(queue.job_state(3), protocol::job_status::done);
+    platform::write_file(tmp / "outputs/004/audio.mp4", std::string(2000, 'a'));
+    queue.mark_done(4); // alone over the bytes: kept, the older one goes
+    EXPECT_EQ(queue.job_state(3), protocol::job_status::unknown);
+    EXPECT_EQ(queue.job_state(4), protocol::job_status::done);
+}
+
 TEST_F(queue_fixture, DoneJobsAreDroppedAMinuteAfterTheirLastQuery) {
     queue.start();
     queue.add_job("a");
