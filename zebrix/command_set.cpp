@@ -1,8 +1,10 @@
 #include "zebrix/command_set.hpp"
 
 #include "core/file_exchange.hpp"
+#include "core/path_layout.hpp"
 #include "core/server_log.hpp"
 #include "core/text.hpp"
+#include "platform/disk_file.hpp"
 #include "platform/files.hpp"
 #include "zebrix/program_interface.hpp"
 
@@ -68,20 +70,26 @@ std::shared_ptr<ZebResponse> make_error_reply(std::int32_t request_id, int code,
     return reply;
 }
 
+std::vector<std::string> server_file_names(const std::string& exe_name) {
+    std::vector<std::string> own = {"config.txt",
+                                    "OrvantaPath.txt",
+                                    "debug.txt",
+                                    "ZebrixServer_Strings.txt",
+                                    ZEBW_INPUT_FILE,
+                                    core::server_log::file_name,
+                                    core::server_log::old_file_name,
+                                    core::installation_lock_file,
+                                    core::installed_uninstaller_file,
+                                    core::installed_guide_file};
+    if (!exe_name.empty()) {
+        own.push_back(exe_name);
+    }
+    return own;
+}
+
 bool is_server_file(const std::string& name, const std::string& exe_name) {
-    const std::array<std::string, 8> own = {exe_name,
-                                            "config.txt",
-                                            "OrvantaPath.txt",
-                                            "debug.txt",
-                                            "ZebrixServer_Strings.txt",
-                                            ZEBW_INPUT_FILE,
-                                            core::server_log::file_name,
-                                            core::server_log::old_file_name};
     const std::string lower = core::ascii_lower(name);
-    for (const std::string& file : own) {
-        if (file.empty()) {
-            continue;
-        }
+    for (const std::string& file : server_file_names(exe_name)) {
         const std::string own_lower = core::ascii_lower(file);
         // Settings are saved through "<name>.tmp-<process id>".
         if (lower == own_lower || lower.rfind(own_lower + ".tmp-", 0) == 0) {
@@ -94,18 +102,23 @@ bool is_server_file(const std::string& name, const std::string& exe_name) {
 command_set::command_set(zebw_target& program, std::string helper_dir, std::string exe_name)
     : program_(program), helper_dir_(std::move(helper_dir)), exe_name_(std::move(exe_name)) {}
 
-std::string command_set::servable_file(const std::string& name) const {
+std::string command_set::read_servable_file(const std::string& name, std::string& content) const {
     if (!core::is_plain_name(name, core::name_controls::nul_refused) ||
-        is_server_file(name, exe_name_)) {
+        core::is_windows_alias(name) || is_server_file(name, exe_name_)) {
         return {};
     }
     // The case-insensitive fallback may find another spelling: check that one too.
     const std::string path = platform::resolve_for_read(helper_dir_ + name);
-    const std::string found = path.substr(helper_dir_.size());
-    if (is_server_file(found, exe_name_) || !platform::is_regular_file(path)) {
+    if (is_server_file(path.substr(helper_dir_.size()), exe_name_)) {
         return {};
     }
-    return path;
+    // Any other name of an own file (a short name, a link) is the same file.
+    std::vector<std::string> own;
+    for (const std::string& file : server_file_names(exe_name_)) {
+        own.push_back(helper_dir_ + file);
+    }
+    const auto outcome = platform::read_disk_file(path, own, max_served_file_bytes, content);
+    return outcome == platform::disk_read::read ? path : std::string();
 }
 
 std::shared_ptr<ZebResponse> command_set::execute(const ZebRequest& request) {
@@ -190,8 +203,9 @@ command_set::reply_ptr command_set::song_text(const ZebRequest& request, const z
         protocol::ZebFileList* files = reply->add_file_list();
         for (const auto& name : wanted->names) {
             std::string content;
-            const std::string path = servable_file(name);
-            if (!path.empty() && read_and_remove_file(path, content)) {
+            const std::string path = read_servable_file(name, content);
+            if (!path.empty()) {
+                platform::remove_file(path);
                 files->add_file(name)->content = std::move(content);
             }
         }

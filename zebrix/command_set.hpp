@@ -5,8 +5,10 @@
 #include "zebrix/command_table.hpp"
 #include "zebrix/zebw_driver.hpp"
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace zs::zebrix {
 
@@ -23,10 +25,15 @@ std::shared_ptr<protocol::ZebResponse> make_error_reply(std::int32_t request_id,
 std::shared_ptr<protocol::ZebResponse> make_reply(std::int32_t request_id, std::int32_t action,
                                                   std::int32_t status, std::int32_t value);
 
-// One of the server's own files in the helper folder, compared without
-// regard to ASCII case: its executable (`exe_name`), its settings, string
-// list and log, the input file it writes, and the temporary names its
-// settings are saved under. A client never gets (nor deletes) these.
+// The largest file a client gets through command 2 or 3.
+inline constexpr std::uint64_t max_served_file_bytes = std::uint64_t{16} << 20;
+
+// The server's own files in the helper folder: its executable (`exe_name`),
+// its settings, string list, logs and lock, the input file it writes, and
+// what setup installs beside them. A client never gets (nor deletes) these.
+std::vector<std::string> server_file_names(const std::string& exe_name);
+// One of them by name, compared without regard to ASCII case, or one of the
+// temporary names its settings are saved under.
 bool is_server_file(const std::string& name, const std::string& exe_name);
 
 class command_set {
@@ -48,8 +55,9 @@ private:
     reply_ptr section_names(const protocol::ZebRequest& request, const zebw_command& row);
     reply_ptr track_values(const protocol::ZebRequest& request, const zebw_command& row);
     reply_ptr simple(const protocol::ZebRequest& request, const zebw_command& row);
-    // The file a client may have for `name`: its path, or empty.
-    std::string servable_file(const std::string& name) const;
+    // Reads the file a client may have for `name` into `content`: its path,
+    // or empty when it is refused or cannot be read.
+    std::string read_servable_file(const std::string& name, std::string& content) const;
 
     zebw_target& program_;
     const std::string helper_dir_;
