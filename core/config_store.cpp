@@ -1,6 +1,7 @@
 #include "core/config_store.hpp"
 
 #include "core/server_log.hpp"
+#include "core/settings_encoding.hpp"
 #include "core/text.hpp"
 #include "platform/files.hpp"
 
@@ -28,24 +29,32 @@ std::string trim_spaces(const std::string& s) {
     return s.substr(b, e - b);
 }
 
-// Reads a settings file: false when it exists but cannot be read, with
-// `error` naming it; a missing file leaves `bytes` empty.
-bool read_settings_file(const std::string& path, std::string& bytes, bool& found,
+// Reads a settings file: false when it exists but cannot be read or
+// understood, with `error` naming it; a missing file leaves the text empty.
+bool read_settings_file(const std::string& path, settings_text& content, bool& found,
                         std::string& error) {
+    std::string bytes;
     std::string reason;
     switch (platform::read_existing_file(path, bytes, reason)) {
     case platform::read_outcome::read:
         found = true;
-        return true;
+        if (decode_settings(bytes, content, reason)) {
+            return true;
+        }
+        break;
     case platform::read_outcome::missing:
         found = false;
-        bytes.clear();
+        content = {};
         return true;
     case platform::read_outcome::failed:
         break;
     }
     error = "Cannot read " + path + ": " + reason;
     return false;
+}
+
+bool is_blank(const std::string& line) {
+    return line.find_first_not_of(" \t") == std::string::npos;
 }
 
 } // namespace
@@ -122,33 +131,32 @@ std::string normalise_password(const std::string& text) {
 std::string orvanta_folder_of(const std::string& orvanta_path) {
     const std::string lower = ascii_lower(orvanta_path);
     const std::size_t at = lower.rfind("orvanta.exe");
+    if (at == std::string::npos || orvanta_path.size() < 2) {
+        return orvanta_path; // a folder named as such is used unchanged
+    }
 #ifdef _WIN32
     // File names ignore case here, and the programs are handed the folder in
     // lower case, as they always were.
-    const std::string& kept = lower;
+    return lower.substr(0, at);
 #else
     // On a case-sensitive file system a lower-cased path names another folder.
-    const std::string& kept = orvanta_path;
+    return orvanta_path.substr(0, at);
 #endif
-    if (at == std::string::npos || orvanta_path.size() < 2) {
-        return kept;
-    }
-    return kept.substr(0, at);
 }
 
 bool config_store::load(const std::string& helper_folder) {
     std::lock_guard lock(mutex_);
     helper_ = helper_folder;
     load_error_.clear();
-    std::string bytes;
+    load_notice_.clear();
+    settings_text config;
     bool found = false;
-    if (!read_settings_file(helper_ + "config.txt", bytes, found, load_error_) ||
+    if (!read_settings_file(helper_ + "config.txt", config, found, load_error_) ||
         !read_orvanta_path_file()) {
         return false;
     }
-    image_ = found ? parse_config(bytes) : config_image{};
+    image_ = found ? parse_config(config.text) : config_image{};
     bool save_config = false;
-    bool write_orvanta = false;
 
     auto lookup = [&](const char* key, std::string& out, const std::string& fallback) {
         auto it = image_.values.find(key);
@@ -175,9 +183,9 @@ bool config_store::load(const std::string& helper_folder) {
     drums_ = optional("DrumsFolder");
     lookup("Language", language_, default_language);
 
+    const bool write_orvanta = orvanta_path_.empty() && load_notice_.empty();
     if (orvanta_path_.empty()) {
         orvanta_path_ = default_orvanta_path;
-        write_orvanta = true;
     }
     auto it = image_.values.find("UUID");
     if (!establish_identity(it == image_.values.end() ? std::string() : it->second)) {
@@ -189,8 +197,9 @@ bool config_store::load(const std::string& helper_folder) {
         save_locked();
     }
     if (write_orvanta) {
+        const std::string line = "OrvantaPath=" + orvanta_path_ + "\r\n";
         if (std::error_code why; !platform::replace_file(
-                helper_ + "OrvantaPath.txt", "OrvantaPath=" + orvanta_path_ + "\r\n", &why)) {
+                helper_ + "OrvantaPath.txt", encode_settings(line, orvanta_encoding_), &why)) {
             server_log::line("Cannot save " + helper_ + "OrvantaPath.txt: " + why.message());
         }
     }
@@ -198,21 +207,33 @@ bool config_store::load(const std::string& helper_folder) {
 }
 
 bool config_store::read_orvanta_path_file() {
-    std::string bytes;
+    const std::string path = helper_ + "OrvantaPath.txt";
+    settings_text content;
     bool found = false;
-    if (!read_settings_file(helper_ + "OrvantaPath.txt", bytes, found, load_error_)) {
+    if (!read_settings_file(path, content, found, load_error_)) {
         return false;
     }
-    for (const auto& line : split_lines(bytes)) {
+    orvanta_encoding_ = content.encoding;
+    orvanta_path_.clear();
+    // Text that is not only empty OrvantaPath lines is the user's: never replaced.
+    bool only_empty_lines = true;
+    for (const auto& line : split_lines(content.text)) {
         std::string key;
         std::string value;
+        const bool path_line = split_key_value(line, key, value) && key == "OrvantaPath";
         // An empty value counts as no line at all, so the default applies.
-        if (split_key_value(line, key, value) && key == "OrvantaPath" && !value.empty()) {
+        if (path_line && !value.empty()) {
             if (value.back() != platform::path_separator) {
                 value += platform::path_separator;
             }
             orvanta_path_ = value;
         }
+        only_empty_lines = only_empty_lines && (path_line || is_blank(line));
+    }
+    if (orvanta_path_.empty() && !only_empty_lines) {
+        load_notice_ = path + " holds no OrvantaPath= line the server can read; it is left as it " +
+                       "is and Orvanta is looked for at " + default_orvanta_path;
+        server_log::line(load_notice_);
     }
     return true;
 }
@@ -250,15 +271,15 @@ bool config_store::save_locked() {
     // Re-read so that lines edited by hand while the server runs survive; a
     // file that cannot be read now is left alone rather than replaced.
     const std::string path = helper_ + "config.txt";
-    std::string bytes;
+    settings_text content;
     bool found = false;
     std::string error;
-    if (!read_settings_file(path, bytes, found, error)) {
+    if (!read_settings_file(path, content, found, error)) {
         save_failure_ = "The configuration cannot be saved (" + error + ")" + unsaved_note;
         server_log::line(save_failure_);
         return false;
     }
-    config_image image = found ? parse_config(bytes) : config_image{};
+    config_image image = found ? parse_config(content.text) : config_image{};
     image.values["ServerPassword"] = password_;
     image.values["SERVER_NAME"] = server_name_;
     image.values["UUID"] = identity_;
@@ -269,7 +290,9 @@ bool config_store::save_locked() {
             image.entries.push_back(key);
         }
     }
-    if (std::error_code why; !platform::replace_file(path, render_config(image), &why)) {
+    // Saved as its owner saved it: the same byte-order mark and encoding.
+    if (std::error_code why; !platform::replace_file(
+            path, encode_settings(render_config(image), content.encoding), &why)) {
         save_failure_ = "The configuration cannot be saved (" + path + ": " + why.message() + ")" +
                         unsaved_note;
         server_log::line(save_failure_);
@@ -278,6 +301,11 @@ bool config_store::save_locked() {
     save_failure_.clear();
     image_ = std::move(image);
     return true;
+}
+
+std::string config_store::load_notice() const {
+    std::lock_guard lock(mutex_);
+    return load_notice_;
 }
 
 std::string config_store::save_failure() const {

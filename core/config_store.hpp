@@ -1,6 +1,7 @@
 #pragma once
 // The server's persistent settings: config.txt (rewritten so that whatever a
 // user wrote by hand survives), OrvantaPath.txt and the debug.txt marker.
+#include "core/settings_encoding.hpp"
 #include "core/text.hpp" // parse_leading_int for the options dialogs
 
 #include <array>
@@ -37,17 +38,21 @@ config_image parse_config(const std::string& bytes);
 std::string render_config(const config_image& image);
 std::string normalise_password(const std::string& text);
 // The folder part of an Orvanta path: up to the last "orvanta.exe" found
-// without regard to case, letter case kept; the path itself when absent.
+// without regard to case (lower-cased on Windows); the path itself, unchanged,
+// when absent.
 std::string orvanta_folder_of(const std::string& orvanta_path);
 
 class config_store {
 public:
     // Reads everything and writes back what had to be made up. A missing
-    // file is a first start; one that exists but cannot be read gives false
-    // with load_error() naming it, and nothing is written: its defaults would
-    // switch password checking off and replace the identity.
+    // file is a first start; one that exists but cannot be read or understood
+    // gives false with load_error() naming it, and nothing is written: its
+    // defaults would switch password checking off and replace the identity.
     bool load(const std::string& helper_folder);
     const std::string& load_error() const { return load_error_; }
+    // Empty, or what the operator should hear about a file that was read
+    // but left as it is (an OrvantaPath.txt without a usable path).
+    std::string load_notice() const;
     // False (and logged) when config.txt cannot be written or re-read.
     bool save();
     // Empty when the last save worked; else what failed and why, in words.
@@ -90,6 +95,8 @@ private:
     std::string orvanta_path_;
     bool debug_ = false;
     std::string load_error_;
+    std::string load_notice_;
+    settings_encoding orvanta_encoding_ = settings_encoding::plain;
     std::string save_failure_;
 };
 

@@ -5,6 +5,12 @@
 
 namespace zs::core {
 
+// The helper folder's guard against a second server of one installation.
+inline constexpr char installation_lock_file[] = "ZebrixServer.lock";
+// What setup installs beside the server (the guide as plain text).
+inline constexpr char installed_uninstaller_file[] = "Uninstall.exe";
+inline constexpr char installed_guide_file[] = "windows.txt";
+
 class path_layout {
 public:
     // From the executable's full path: the nearest ancestor folder whose

@@ -76,6 +76,36 @@ inline bool is_plain_name(std::string_view name, name_controls controls) {
     });
 }
 
+// A name Windows does not take as written, so another file or a device is
+// what it opens: one ending in a dot or a space (dropped there), or a
+// device name (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9, LPT0-9, also the
+// superscript digits 1-3 in the ANSI code page or UTF-8), with any
+// extension and in any case. Refused on both systems: these are Windows names.
+inline bool is_windows_alias(std::string_view name) {
+    if (!name.empty() && (name.back() == '.' || name.back() == ' ')) {
+        return true;
+    }
+    std::string_view base = name.substr(0, name.find('.'));
+    while (!base.empty() && base.back() == ' ') {
+        base.remove_suffix(1);
+    }
+    const std::string lower = ascii_lower(std::string(base));
+    for (const char* device : {"con", "prn", "aux", "nul", "conin$", "conout$"}) {
+        if (lower == device) {
+            return true;
+        }
+    }
+    if (lower.rfind("com", 0) != 0 && lower.rfind("lpt", 0) != 0) {
+        return false;
+    }
+    std::string_view number = std::string_view(lower).substr(3);
+    if (number.size() == 2 && number[0] == '\xC2') {
+        number.remove_prefix(1); // UTF-8 of the superscript digits
+    }
+    return number.size() == 1 && ((number[0] >= '0' && number[0] <= '9') || number[0] == '\xB9' ||
+                                  number[0] == '\xB2' || number[0] == '\xB3');
+}
+
 // A line split at its first '='; nothing without one. The key may be empty.
 inline std::optional<std::pair<std::string_view, std::string_view>>
 split_key_value(std::string_view line) {

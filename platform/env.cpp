@@ -5,14 +5,39 @@
 #include <charconv>
 #include <cstdlib>
 
+#ifdef _WIN32
+#include "platform/win32/wide.hpp"
+
+#include <knownfolders.h>
+#include <shlobj.h>
+#endif
+
 namespace zs::platform {
 
 std::string env_or(const char* name, const std::string& fallback) {
+#ifdef _WIN32
+    // The wide environment: the C library's copy is in the ANSI code page.
+    const std::wstring wide_name = win32::widen(name);
+    std::wstring value(256, L'\0');
+    for (;;) {
+        const DWORD n = ::GetEnvironmentVariableW(wide_name.c_str(), value.data(),
+                                                  static_cast<DWORD>(value.size()));
+        if (n == 0) {
+            return fallback;
+        }
+        if (n < value.size()) {
+            value.resize(n);
+            return win32::narrow(value);
+        }
+        value.resize(n);
+    }
+#else
     const char* v = std::getenv(name);
     if (v == nullptr || *v == '\0') {
         return fallback;
     }
     return v;
+#endif
 }
 
 namespace {
@@ -38,15 +63,24 @@ std::string user_config_dir() {
         return path;
     };
 #ifdef _WIN32
-    if (const char* appdata = std::getenv("APPDATA"); appdata != nullptr && *appdata != '\0') {
+    if (const std::string appdata = env_or("APPDATA", ""); !appdata.empty()) {
         return with_separator(appdata);
     }
+    PWSTR known = nullptr;
+    std::string folder;
+    if (::SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &known) == S_OK) {
+        folder = win32::narrow(known);
+    }
+    ::CoTaskMemFree(known);
+    if (!folder.empty()) {
+        return with_separator(folder);
+    }
 #else
-    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x != nullptr && *x != '\0') {
+    if (const std::string x = env_or("XDG_CONFIG_HOME", ""); !x.empty()) {
         return with_separator(x);
     }
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        return with_separator(std::string(home) + "/.config");
+    if (const std::string home = env_or("HOME", ""); !home.empty()) {
+        return with_separator(home + "/.config");
     }
 #endif
     return "";
@@ -60,7 +94,9 @@ std::uint16_t udp_port() {
     return static_cast<std::uint16_t>(env_number("ZEBRIX_UDP_PORT", 6790, 1, 65535));
 }
 
-std::string codepage() { return env_or("ZEBRIX_CODEPAGE", "WINDOWS-1252"); }
+std::string codepage() {
+    return env_or("ZEBRIX_CODEPAGE", "WINDOWS-1252");
+}
 
 std::chrono::milliseconds send_timeout() {
     return std::chrono::milliseconds(

@@ -3,6 +3,7 @@
 // become wide-character paths); a folder path ends in the separator.
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -79,6 +80,9 @@ struct file_info {
     bool is_folder = false;
     bool read_only = false; // owner has no write permission
     bool hidden = false;    // name begins with "."
+    // The MS-DOS attribute bits (read-only, hidden, system, directory,
+    // archive) where the system keeps them: Windows only.
+    std::optional<std::uint8_t> dos_attributes;
     std::uint64_t size = 0;
     std::time_t modified = 0;
     std::time_t accessed = 0;

@@ -126,8 +126,12 @@ int main(int argc, char** argv) {
         shell = std::make_unique<core::headless_shell>();
     }
     // A helper folder that cannot be written loses the identity at every
-    // start; say so once the shell runs.
-    if (std::string failure = config.save_failure(); !failure.empty()) {
+    // start, a settings file left as it is keeps a default in use; say so
+    // once the shell runs.
+    for (std::string failure : {config.load_notice(), config.save_failure()}) {
+        if (failure.empty()) {
+            continue;
+        }
         core::shell_interface& s = *shell;
         s.post([&s, text = std::move(failure)] {
             s.show_message(platform::utf8_to_utf16(text), core::message_icon::warning);
@@ -246,7 +250,7 @@ int main(int argc, char** argv) {
         }
         // One installation, one server: a second desktop's server would empty
         // this one's job folders. A folder that cannot hold the lock is no refusal.
-        if (installation.acquire(layout.helper_dir() + "ZebrixServer.lock") ==
+        if (installation.acquire(layout.in_helper(core::installation_lock_file)) ==
             platform::file_lock::result::held_elsewhere) {
             return false;
         }

@@ -5,6 +5,9 @@
 #include "sim/stand_in.hpp"
 #include "zebrix/program_interface.hpp"
 
+#include <algorithm>
+#include <cstdio>
+#include <string_view>
 #include <thread>
 
 using namespace zs;
@@ -76,7 +79,12 @@ void render(const render_job& job) {
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    // The real renderer works only when started with "/x4".
+    if (std::find(argv + 1, argv + argc, std::string_view(ZEBW3_START_ARGS)) == argv + argc) {
+        std::fprintf(stderr, "zebw3: started without %s; not rendering\n", ZEBW3_START_ARGS);
+        return 2;
+    }
     sim::stand_in self;
     return self.run(ZEBW3_WINDOW_CLASS, ZEBW3_WINDOW_TITLE,
                     [&self](const platform::window_message& m) -> std::int64_t {

@@ -1,8 +1,10 @@
 #include "zebrix/command_set.hpp"
 
 #include "core/file_exchange.hpp"
+#include "core/path_layout.hpp"
 #include "core/server_log.hpp"
 #include "core/text.hpp"
+#include "platform/disk_file.hpp"
 #include "platform/files.hpp"
 #include "zebrix/program_interface.hpp"
 
@@ -69,20 +71,26 @@ std::shared_ptr<ZebResponse> make_error_reply(std::int32_t request_id, int code,
     return reply;
 }
 
+std::vector<std::string> server_file_names(const std::string& exe_name) {
+    std::vector<std::string> own = {"config.txt",
+                                    "OrvantaPath.txt",
+                                    "debug.txt",
+                                    "ZebrixServer_Strings.txt",
+                                    ZEBW_INPUT_FILE,
+                                    core::server_log::file_name,
+                                    core::server_log::old_file_name,
+                                    core::installation_lock_file,
+                                    core::installed_uninstaller_file,
+                                    core::installed_guide_file};
+    if (!exe_name.empty()) {
+        own.push_back(exe_name);
+    }
+    return own;
+}
+
 bool is_server_file(const std::string& name, const std::string& exe_name) {
-    const std::array<std::string, 8> own = {exe_name,
-                                            "config.txt",
-                                            "OrvantaPath.txt",
-                                            "debug.txt",
-                                            "ZebrixServer_Strings.txt",
-                                            ZEBW_INPUT_FILE,
-                                            core::server_log::file_name,
-                                            core::server_log::old_file_name};
     const std::string lower = core::ascii_lower(name);
-    for (const std::string& file : own) {
-        if (file.empty()) {
-            continue;
-        }
+    for (const std::string& file : server_file_names(exe_name)) {
         const std::string own_lower = core::ascii_lower(file);
         // Settings are saved through "<name>.tmp-<process id>".
         if (lower == own_lower || lower.rfind(own_lower + ".tmp-", 0) == 0) {
@@ -95,18 +103,27 @@ bool is_server_file(const std::string& name, const std::string& exe_name) {
 command_set::command_set(zebw_target& program, std::string helper_dir, std::string exe_name)
     : program_(program), helper_dir_(std::move(helper_dir)), exe_name_(std::move(exe_name)) {}
 
-std::string command_set::servable_file(const std::string& name) const {
+std::string command_set::servable_path(const std::string& name) const {
     if (!core::is_plain_name(name, core::name_controls::nul_refused) ||
-        is_server_file(name, exe_name_)) {
+        core::is_windows_alias(name) || is_server_file(name, exe_name_)) {
         return {};
     }
     // The case-insensitive fallback may find another spelling: check that one too.
     const std::string path = platform::resolve_for_read(helper_dir_ + name);
-    const std::string found = path.substr(helper_dir_.size());
-    if (is_server_file(found, exe_name_) || !platform::is_regular_file(path)) {
+    if (is_server_file(path.substr(helper_dir_.size()), exe_name_)) {
         return {};
     }
     return path;
+}
+
+platform::disk_read command_set::read_servable(const std::string& path, std::uint64_t max_bytes,
+                                               std::string& content) const {
+    // Any other name of an own file (a short name, a link) is the same file.
+    std::vector<std::string> own;
+    for (const std::string& file : server_file_names(exe_name_)) {
+        own.push_back(helper_dir_ + file);
+    }
+    return platform::read_disk_file(path, own, max_bytes, content);
 }
 
 std::shared_ptr<ZebResponse> command_set::execute(const ZebRequest& request) {
@@ -186,20 +203,23 @@ bool command_set::add_requested_files(const protocol::ZebFileList& wanted,
         if (program_.stopping()) {
             break; // the service stops: the reply goes with what it has
         }
-        const std::string path = servable_file(name);
+        const std::string path = servable_path(name);
         // A name asked for twice (or in another spelling) is one file, read once.
         if (path.empty() ||
             std::find(handed_out_.begin(), handed_out_.end(), path) != handed_out_.end()) {
             continue;
         }
-        // Measured before reading, so a request for huge files costs no memory.
-        total += platform::stat_path(path).size + name.size();
-        if (total > protocol::max_unsent_bytes) {
+        // Read at most what still fits, so a request for huge files costs no memory.
+        std::string content;
+        const std::uint64_t room = protocol::max_unsent_bytes - total;
+        const platform::disk_read outcome = read_servable(path, room, content);
+        if (outcome == platform::disk_read::too_large ||
+            (outcome == platform::disk_read::read && content.size() + name.size() > room)) {
             handed_out_.clear();
             return false;
         }
-        std::string content;
-        if (platform::read_file(path, content)) {
+        if (outcome == platform::disk_read::read) {
+            total += content.size() + name.size();
             files.add_file(name)->content = std::move(content);
             handed_out_.push_back(path);
         }

@@ -1,10 +1,12 @@
 #pragma once
 // The remote-control commands of zebw.exe: each client command code follows
 // the pattern its row of the command table names.
+#include "platform/disk_file.hpp"
 #include "protocol/zeb_message.hpp"
 #include "zebrix/command_table.hpp"
 #include "zebrix/zebw_driver.hpp"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,10 +26,12 @@ std::shared_ptr<protocol::ZebResponse> make_error_reply(std::int32_t request_id,
 std::shared_ptr<protocol::ZebResponse> make_reply(std::int32_t request_id, std::int32_t action,
                                                   std::int32_t status, std::int32_t value);
 
-// One of the server's own files in the helper folder, compared without
-// regard to ASCII case: its executable (`exe_name`), its settings, string
-// list and log, the input file it writes, and the temporary names its
-// settings are saved under. A client never gets (nor deletes) these.
+// The server's own files in the helper folder: its executable (`exe_name`),
+// its settings, string list, logs and lock, the input file it writes, and
+// what setup installs beside them. A client never gets (nor deletes) these.
+std::vector<std::string> server_file_names(const std::string& exe_name);
+// One of them by name, compared without regard to ASCII case, or one of the
+// temporary names its settings are saved under.
 bool is_server_file(const std::string& name, const std::string& exe_name);
 
 class command_set {
@@ -53,9 +57,14 @@ private:
     reply_ptr section_names(const protocol::ZebRequest& request, const zebw_command& row);
     reply_ptr track_values(const protocol::ZebRequest& request, const zebw_command& row);
     reply_ptr simple(const protocol::ZebRequest& request, const zebw_command& row);
-    // The file a client may have for `name`: its path, or empty.
-    std::string servable_file(const std::string& name) const;
-    // The requested files into the reply (each path once); false, with
+    // Where the file a client asks for as `name` lies: its path, or empty
+    // when the name is refused.
+    std::string servable_path(const std::string& name) const;
+    // Reads that file into `content` unless it is one of the server's own
+    // (by identity) or not a regular disk file, or longer than `max_bytes`.
+    platform::disk_read read_servable(const std::string& path, std::uint64_t max_bytes,
+                                      std::string& content) const;
+    // The requested files into the reply (each file once); false, with
     // nothing handed out, when they would not fit into one reply.
     bool add_requested_files(const protocol::ZebFileList& wanted, protocol::ZebFileList& files);
 

@@ -138,7 +138,8 @@ void render_worker::cycle_locked() {
     const auto idle_limit =
         static_cast<std::uint64_t>(static_cast<std::uint32_t>(config_.idle_minutes())) *
         settings_.ms_per_idle_minute;
-    if (last_activity_ != 0 &&
+    // Only an idle renderer: a job in progress is ended by its time limit alone.
+    if (current_ == -1 && last_activity_ != 0 &&
         static_cast<std::uint32_t>(clock_.now_ms() - last_activity_) > idle_limit) {
         control_.terminate(settings_.terminate_wait);
     }

@@ -222,8 +222,9 @@ zip_result zip_writer::add_file(const std::string& entry_name, const std::string
     e.times[2] = static_cast<std::uint32_t>(info.created);
     e.method = is_stored_extension(e.name) ? method_stored : method_deflated;
     e.flags = e.method == method_deflated ? flags_max_compression : 0;
-    // Linux keeps no archive bit; a freshly written file carries it elsewhere.
-    std::uint32_t dos = attr_archive;
+    // Windows keeps the file's own bits (system and archive included); Linux
+    // keeps none, and a freshly written file carries the archive bit elsewhere.
+    std::uint32_t dos = info.dos_attributes.value_or(attr_archive);
     std::uint32_t mode = mode_file | mode_read;
     if (info.read_only) {
         dos |= attr_read_only;

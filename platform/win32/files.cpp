@@ -295,6 +295,10 @@ file_info stat_path(const std::string& path) {
     info.is_folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     info.read_only = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
     info.hidden = (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+    info.dos_attributes = static_cast<std::uint8_t>(
+        data.dwFileAttributes &
+        (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+         FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_ARCHIVE));
     info.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     info.modified = to_time_t(data.ftLastWriteTime);
     info.accessed = to_time_t(data.ftLastAccessTime);

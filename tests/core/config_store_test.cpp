@@ -4,7 +4,11 @@
 #include "tests/support/temp_folder.hpp"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -144,7 +148,8 @@ TEST(ConfigStore, OrvantaFolderRule) {
 #ifdef _WIN32
     EXPECT_EQ(orvanta_folder_of("D:\\Orvanta\\orvanta.exe"), "d:\\orvanta\\");
     EXPECT_EQ(orvanta_folder_of("C:\\x\\orvanta.exe\\Y\\ORVANTA.exe"), "c:\\x\\orvanta.exe\\y\\");
-    EXPECT_EQ(orvanta_folder_of("E:\\Programs\\Ov\\"), "e:\\programs\\ov\\");
+    // Without the program name the path is used unchanged.
+    EXPECT_EQ(orvanta_folder_of("E:\\Programs\\Ov\\"), "E:\\Programs\\Ov\\");
 #else
     EXPECT_EQ(orvanta_folder_of("/A/Orvanta/orvanta.exe/"), "/A/Orvanta/");
     EXPECT_EQ(orvanta_folder_of("/x/orvanta.exe/y/ORVANTA.exe"), "/x/orvanta.exe/y/");
@@ -262,6 +267,87 @@ TEST(ConfigStore, ExistingButUnreadableFilesAreReportedAndNeverRewritten) {
     ASSERT_TRUE(zs::platform::make_folders(third / "config.txt/"));
     EXPECT_FALSE(e.save());
     EXPECT_TRUE(zs::platform::folder_exists(third / "config.txt/"));
+}
+
+// Notepad's "UTF-8 with BOM" hid the first key (the factory password came
+// back) and its "Unicode" was read as no key at all and appended to in ASCII.
+TEST(ConfigStore, NotepadEncodingsAreReadAsSavedAndKeptOnSaving) {
+    const std::string uuid = "0123abcd-0000-4000-8000-00000000beef";
+    const std::string text = "ServerPassword=Secret\r\nSERVER_NAME=Studio\r\nUUID=" + uuid;
+    auto utf16 = [](const std::string& ascii, bool big_endian) {
+        std::string out = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+        for (const char c : ascii) {
+            out += big_endian ? std::string{'\0', c} : std::string{c, '\0'};
+        }
+        return out;
+    };
+    const std::vector<std::pair<std::string, std::function<std::string(const std::string&)>>>
+        encodings = {{"UTF-8 with BOM", [](const std::string& t) { return "\xEF\xBB\xBF" + t; }},
+                     {"UTF-16 LE", [&](const std::string& t) { return utf16(t, false); }},
+                     {"UTF-16 BE", [&](const std::string& t) { return utf16(t, true); }}};
+    for (const auto& [name, encode] : encodings) {
+        SCOPED_TRACE(name);
+        temp_folder dir;
+        write(dir / "config.txt", encode(text));
+        config_store c;
+        ASSERT_TRUE(c.load(dir.path())) << c.load_error();
+        EXPECT_EQ(c.password(), "secret");
+        EXPECT_EQ(c.server_name(), "Studio");
+        EXPECT_EQ(c.identity_text(), uuid);
+        // The missing keys were added in the file's own encoding, nothing twice.
+        EXPECT_EQ(read(dir / "config.txt"),
+                  encode("ServerPassword=secret\r\nSERVER_NAME=Studio\r\nUUID=" + uuid +
+                         "\r\nIdleTimeToShutDownZEBW3=30\r\nLanguage=default"));
+    }
+}
+
+// A settings file the server cannot read back unchanged stops it, like an
+// unreadable one, and is never rewritten.
+TEST(ConfigStore, SettingsInAnEncodingTheServerCannotReadStopItUntouched) {
+    const std::vector<std::string> unreadable = {
+        std::string("\xFF\xFES\0=\0\x00\xD8x\0", 10), // a lone surrogate
+        std::string("\xFF\xFES\0=\0x", 7),            // cut in half a character
+        std::string("S\0e\0r\0v\0e\0r\0=\0x\0", 16)}; // UTF-16 without its mark
+    for (const auto& bytes : unreadable) {
+        temp_folder dir;
+        write(dir / "config.txt", bytes);
+        config_store c;
+        EXPECT_FALSE(c.load(dir.path()));
+        EXPECT_NE(c.load_error().find(dir / "config.txt"), std::string::npos) << c.load_error();
+        EXPECT_EQ(read(dir / "config.txt"), bytes);
+        EXPECT_FALSE(zs::platform::file_exists(dir / "OrvantaPath.txt"));
+    }
+}
+
+// An OrvantaPath.txt with a BOM, or one holding text without a usable path,
+// was replaced by the default: the user's path was lost.
+TEST(ConfigStore, OrvantaPathFileIsOnlyRewrittenWhenEmpty) {
+    const char sep = zs::platform::path_separator;
+    const std::string program = std::string("Ov") + sep + "orvanta.exe";
+    temp_folder dir;
+    const std::string with_bom = "\xEF\xBB\xBFOrvantaPath=" + program + "\r\n";
+    write(dir / "OrvantaPath.txt", with_bom);
+    config_store c;
+    ASSERT_TRUE(c.load(dir.path()));
+    EXPECT_EQ(c.orvanta_path(), program + sep);
+    EXPECT_EQ(read(dir / "OrvantaPath.txt"), with_bom);
+    EXPECT_EQ(c.load_notice(), "");
+
+    const std::string plain_path = program + "\r\n"; // no key
+    write(dir / "OrvantaPath.txt", plain_path);
+    config_store d;
+    ASSERT_TRUE(d.load(dir.path()));
+    EXPECT_EQ(d.orvanta_path(), zs::core::default_orvanta_path);
+    EXPECT_EQ(read(dir / "OrvantaPath.txt"), plain_path);
+    EXPECT_NE(d.load_notice().find(dir / "OrvantaPath.txt"), std::string::npos) << d.load_notice();
+
+    // An empty file saved with a BOM is filled in and keeps its BOM.
+    write(dir / "OrvantaPath.txt", "\xEF\xBB\xBF");
+    config_store e;
+    ASSERT_TRUE(e.load(dir.path()));
+    EXPECT_EQ(read(dir / "OrvantaPath.txt"),
+              std::string("\xEF\xBB\xBFOrvantaPath=") + zs::core::default_orvanta_path + "\r\n");
+    EXPECT_EQ(e.load_notice(), "");
 }
 
 TEST(ConfigStore, LineSplitting) {

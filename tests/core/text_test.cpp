@@ -55,6 +55,21 @@ TEST(Text, PlainNamesStayInTheirFolder) {
     EXPECT_FALSE(is_plain_name("a\x1f", name_controls::all_refused));
 }
 
+// Windows opens another file (the name without its trailing dots and
+// spaces) or a device for these: a client's file request never gets them.
+TEST(Text, WindowsAliasesAndDeviceNamesAreKnown) {
+    for (const char* alias :
+         {"config.txt.", "config.txt ", "OrvantaPath.txt. . .", "AUX", "aux.txt", "COM1.txt",
+          "com9", "Lpt1.sty", "NUL", "nul.tar.gz", "CON .txt", "CONIN$", "conout$.x", "COM\xB9",
+          "com\xC2\xB2.txt", "PRN"}) {
+        EXPECT_TRUE(is_windows_alias(alias)) << alias;
+    }
+    for (const char* plain : {"song.txt", "console.txt", "com10.txt", "auxiliary", "lpt.txt",
+                              "comx", "nul_song.sty", ".x", "a.b"}) {
+        EXPECT_FALSE(is_windows_alias(plain)) << plain;
+    }
+}
+
 TEST(Text, KeyValueLinesSplitAtTheFirstEqualsSign) {
     using pairs = std::vector<std::pair<std::string, std::string>>;
     const auto read = [](std::string_view text, last_line_cr cr) {

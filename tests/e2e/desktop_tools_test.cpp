@@ -13,8 +13,9 @@ namespace {
 
 class desktop_tools_test : public ::testing::Test {
 protected:
-    int start(const std::string& folder, const std::string& exe) {
-        return stage_.start_program(folder, exe);
+    int start(const std::string& folder, const std::string& exe,
+              std::vector<std::string> args = {}) {
+        return stage_.start_program(folder, exe, std::move(args));
     }
     // The tool's exit code; its output with lines ending in LF.
     int tool(const std::vector<std::string>& args, std::string& out, std::string& err,
@@ -34,7 +35,7 @@ protected:
 
 TEST_F(desktop_tools_test, ListShowsTheStandInsTopmostFirst) {
     const auto zebw = start(stage_.zebrix_dir(), "zebw.exe");
-    const auto zebw3 = start(stage_.zebrix_dir(), "zebw3.exe");
+    const auto zebw3 = start(stage_.zebrix_dir(), "zebw3.exe", {"/x4"});
     const auto orvanta = start(stage_.orvanta_dir(), "orvanta.exe");
     ASSERT_TRUE(zebw != 0 && zebw3 != 0 && orvanta != 0);
     EXPECT_TRUE(zebw != zebw3 && zebw3 != orvanta && zebw != orvanta);

@@ -77,6 +77,12 @@ TEST(OrvantaFolder, PathsFollowTheConfiguredOrvantaPath) {
     load("/Programs/Ov");
     EXPECT_EQ(layout.orvanta_dir(), "/Programs/Ov/");
     EXPECT_EQ(layout.ov_track_names_path(), "/Programs/Ov/OvHelper/TrackNames.Txt");
+    // Notepad's UTF-8 mark hid the line, and the default replaced the user's path.
+    const std::string marked = "\xEF\xBB\xBFOrvantaPath=/Music/Marked/orvanta.exe\r\n";
+    platform::write_file(dir / "ZebHelper/OrvantaPath.txt", marked);
+    config.load(layout.helper_dir());
+    EXPECT_EQ(layout.orvanta_dir(), "/Music/Marked/");
+    EXPECT_EQ(read(dir / "ZebHelper/OrvantaPath.txt"), marked);
 }
 
 } // namespace

@@ -4,11 +4,15 @@
 #include "platform/desktop.hpp"
 #include "platform/desktop_window.hpp"
 #include "platform/digest.hpp"
+#include "platform/disk_file.hpp"
+#include "platform/env.hpp"
 #include "platform/exe_path.hpp"
 #include "platform/files.hpp"
 #include "platform/instance_lock.hpp"
 #include "platform/process.hpp"
+#include "platform/win32/wide.hpp"
 #include "tests/support/temp_folder.hpp"
+#include "zip/zip_writer.hpp"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -197,6 +201,85 @@ TEST(win32_files, wide_names_text_mode_and_atomic_replace) {
     EXPECT_TRUE(platform::can_open_for_read(dir / "CAF\xC3\xA9 \xE2\x82\xAC.TXT"));
     ASSERT_TRUE(platform::make_folders(dir / "x\\y\\z\\"));
     EXPECT_TRUE(platform::folder_exists(dir / "x\\y\\z\\"));
+}
+
+// Windows gives one file other names (trailing dots and spaces dropped, the
+// short 8.3 name), and a device opens under a file name: a client's file is
+// read only when it is none of the protected files, by identity, and a disk file.
+TEST(win32_files, protected_files_are_known_under_every_name_and_devices_are_never_read) {
+    test::temp_folder dir("zs-disk");
+    const std::string config = dir / "config.txt";
+    const std::string orvanta = dir / "OrvantaPath.txt";
+    ASSERT_TRUE(platform::write_file(config, "ServerPassword=x"));
+    ASSERT_TRUE(platform::write_file(orvanta, "C:\\Orvanta"));
+    ASSERT_TRUE(platform::write_file(dir / "song.txt", "yours"));
+    const std::vector<std::string> own = {config, orvanta};
+    wchar_t short_path[MAX_PATH] = {};
+    const std::wstring long_path = platform::win32::widen(orvanta);
+    const DWORD n = ::GetShortPathNameW(long_path.c_str(), short_path, MAX_PATH);
+    ASSERT_TRUE(n > 0 && n < MAX_PATH);
+    const std::string short_name = platform::win32::narrow(short_path);
+    ASSERT_NE(short_name.substr(short_name.rfind('\\') + 1), "OrvantaPath.txt") << short_name;
+
+    std::string out = "untouched";
+    for (const std::string& alias :
+         {config + ".", config + " ", orvanta + ". . .", short_name, dir / "CONFIG.TXT"}) {
+        EXPECT_EQ(platform::read_disk_file(alias, own, 1024, out), platform::disk_read::refused)
+            << alias;
+    }
+    EXPECT_EQ(platform::read_disk_file(dir / "NUL", own, 1024, out), platform::disk_read::refused);
+    EXPECT_EQ(out, "untouched");
+    EXPECT_EQ(platform::read_disk_file(dir / "song.txt", own, 4, out),
+              platform::disk_read::too_large);
+    EXPECT_EQ(platform::read_disk_file(dir / "gone.txt", own, 1024, out),
+              platform::disk_read::missing);
+    ASSERT_EQ(platform::read_disk_file(dir / "song.txt", own, 5, out), platform::disk_read::read);
+    EXPECT_EQ(out, "yours");
+}
+
+// The C library's environment is in the ANSI code page (and a copy taken at
+// start): a user folder with accented letters was never found.
+TEST(win32_env, environment_and_user_folder_are_read_wide) {
+    wchar_t saved[MAX_PATH] = {};
+    const bool had_appdata = ::GetEnvironmentVariableW(L"APPDATA", saved, MAX_PATH) > 0;
+    const wchar_t* roaming = L"C:\\users\\J\u00e9r\u00f4me \u03a9\\AppData\\Roaming";
+    ASSERT_TRUE(::SetEnvironmentVariableW(L"APPDATA", roaming));
+    EXPECT_EQ(platform::env_or("APPDATA", "unset"),
+              "C:\\users\\J\xC3\xA9r\xC3\xB4me \xCE\xA9\\AppData\\Roaming");
+    EXPECT_EQ(platform::user_config_dir(),
+              "C:\\users\\J\xC3\xA9r\xC3\xB4me \xCE\xA9\\AppData\\Roaming\\");
+    // Without the variable, the known folder.
+    ASSERT_TRUE(::SetEnvironmentVariableW(L"APPDATA", nullptr));
+    const std::string known = platform::user_config_dir();
+    EXPECT_FALSE(known.empty());
+    EXPECT_TRUE(platform::folder_exists(known)) << known;
+    ::SetEnvironmentVariableW(L"APPDATA", had_appdata ? saved : nullptr);
+}
+
+// ZIP entries carried "archive" whatever the file's own MS-DOS bits were.
+TEST(win32_files, zip_entries_carry_the_files_own_attribute_bits) {
+    test::temp_folder dir("zs-attr");
+    const std::vector<std::pair<std::string, DWORD>> files = {
+        {"system.dat", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE},
+        {"plain.dat", FILE_ATTRIBUTE_ARCHIVE}}; // Wine cannot clear the archive bit
+    zip::zip_result code = zip::ZR_OK;
+    auto archive = zip::zip_writer::create(dir / "a.zip", code);
+    ASSERT_NE(archive, nullptr);
+    for (const auto& [name, bits] : files) {
+        ASSERT_TRUE(platform::write_file(dir / name, name));
+        ASSERT_TRUE(::SetFileAttributesW(platform::win32::widen(dir / name).c_str(), bits));
+        EXPECT_EQ(archive->add_file(name, dir / name), zip::ZR_OK);
+    }
+    ASSERT_EQ(archive->close(), zip::ZR_OK);
+    std::string bytes;
+    ASSERT_TRUE(platform::read_file(dir / "a.zip", bytes));
+    // Each central directory record: the low byte of its external attributes.
+    std::vector<int> low_bytes;
+    for (auto at = bytes.find("PK\x01\x02"); at != std::string::npos && at + 38 < bytes.size();
+         at = bytes.find("PK\x01\x02", at + 4)) {
+        low_bytes.push_back(static_cast<unsigned char>(bytes[at + 38]));
+    }
+    EXPECT_EQ(low_bytes, (std::vector<int>{0x24, 0x20}));
 }
 
 TEST(win32_text_and_crypto, code_page_digest_and_random_bytes) {

@@ -68,12 +68,13 @@ protected:
     }
     // Copies the program, writes its behaviour file, starts it; its window.
     platform::window_handle run(const std::string& exe, const std::string& behaviour = "",
-                                std::chrono::milliseconds wait = std::chrono::seconds(10)) {
+                                std::chrono::milliseconds wait = std::chrono::seconds(10),
+                                const std::vector<std::string>& args = {}) {
         std::string out;
         std::string err;
         run_program({"/bin/cp", ZS_SIM_DIR + exe, folder_.path()}, {}, out, err);
         platform::write_file(folder_ / (exe + ".behaviour"), behaviour);
-        pid_ = platform::start_process(folder_ / exe, {}, folder_.path(), wait).pid;
+        pid_ = platform::start_process(folder_ / exe, args, folder_.path(), wait).pid;
         for (const auto& w : platform::enumerate_windows()) {
             if (static_cast<platform::process_id>(w.pid) == pid_) {
                 info_ = w;
@@ -150,9 +151,11 @@ TEST_F(stand_in_test, ZebwNotifiesTheRegisteredWindowOnly) {
     EXPECT_EQ(got[1].lparam, 8);
 }
 
+// The real renderer does nothing unless started with "/x4": neither does its stand-in.
 TEST_F(stand_in_test, ZebwThreeRendersIntoTheJobFolderAndReports) {
+    EXPECT_EQ(run("zebw3.exe", "", std::chrono::seconds(2)), 0);
     recorder server;
-    const auto h = run("zebw3.exe");
+    const auto h = run("zebw3.exe", "", std::chrono::seconds(10), {"/x4"});
     ASSERT_NE(h, 0);
     EXPECT_EQ(info_.title, "zebw3 window");
     temp_folder job("zs-job");

@@ -389,10 +389,11 @@ void end_programs(const staged_server& server) {
     }
 }
 
-int staged_server::start_program(const std::string& folder, const std::string& exe) {
+int staged_server::start_program(const std::string& folder, const std::string& exe,
+                                 std::vector<std::string> args) {
     const auto before = windows();
-    const pid_t child =
-        spawn(command(folder + exe), environment(), "/dev/null", "/dev/null", folder);
+    const pid_t child = spawn(command(folder + exe, std::move(args)), environment(), "/dev/null",
+                              "/dev/null", folder);
     if (child <= 0) {
         return 0;
     }

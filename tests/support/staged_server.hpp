@@ -86,7 +86,8 @@ public:
     // Starts a program of the stage in `folder` with the server's environment
     // and waits (bounded) until its window is listed; the process id the
     // desktop lists for it, or 0. It ends with the stage at the latest.
-    int start_program(const std::string& folder, const std::string& exe);
+    int start_program(const std::string& folder, const std::string& exe,
+                      std::vector<std::string> args = {});
     bool end_program(int pid) const; // true once it has ended
     // The environment the server runs with (desktop, ports); for tools.
     std::vector<std::string> environment() const;

@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <map>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace zs::zebrix;
@@ -210,14 +214,24 @@ TEST_F(ZebrixCommands, SongTextBoundsItsNamesAndItsAnswer) {
 
 TEST_F(ZebrixCommands, SongTextNeverHandsOutOrDeletesTheServersOwnFiles) {
     command_set own{program, helper.path(), "ZebrixServer"};
+    // Every protected name, asked for as written: each name dropped from the
+    // list would be handed out (and deleted) here.
     const std::vector<std::string> kept = {
-        "config.txt",   "OrvantaPath.txt",  "debug.txt",          "ZebrixServer_Strings.txt",
-        "ZebrixServer", "ZebrixServer.log", "ZebrixServer.log.1", "config.txt.tmp-77"};
+        "config.txt",    "OrvantaPath.txt",  "debug.txt",          "ZebrixServer_Strings.txt",
+        "ZebrixServer",  "ZebrixServer.log", "ZebrixServer.log.1", "ZebrixServer.lock",
+        "Uninstall.exe", "windows.txt",      "config.txt.tmp-77"};
     for (const auto& name : kept) {
+        put(name, "own " + name);
+    }
+    // Devices by their Windows names, even where they are plain files.
+    const std::vector<std::string> devices = {"AUX", "COM1.txt", "nul", "con.txt", "LPT9"};
+    for (const auto& name : devices) {
         put(name, "own " + name);
     }
     put("target.txt", "linked");
     ASSERT_EQ(::symlink((helper / "target.txt").c_str(), (helper / "link.txt").c_str()), 0);
+    // Another name of an own file, as Windows' short names are.
+    ASSERT_EQ(::link((helper / "config.txt").c_str(), (helper / "CONFIG~1.TXT").c_str()), 0);
     ASSERT_TRUE(zs::platform::make_folders(helper / "folder/"));
     put("take.txt", "yours");
     program.reply = [this](auto, auto) {
@@ -226,10 +240,23 @@ TEST_F(ZebrixCommands, SongTextNeverHandsOutOrDeletesTheServersOwnFiles) {
     };
     auto req = request(2);
     req.add_data(ITEM_DATA, "Name=x");
-    req.add_file_list()->names = {"CONFIG.TXT",       "config.txt",   "orvantapath.TXT",
-                                  "Debug.txt",        "zebrixserver", "ZebrixServer",
-                                  "zebrixserver.LOG", "ZebInput.txt", "config.txt.tmp-77",
-                                  "link.txt",         "folder",       "take.txt"};
+    std::vector<std::string> asked = {"CONFIG.TXT",
+                                      "orvantapath.TXT",
+                                      "Debug.txt",
+                                      "zebrixserver",
+                                      "zebrixserver.LOG",
+                                      "ZebInput.txt",
+                                      "config.txt.",
+                                      "config.txt ",
+                                      "OrvantaPath.txt. . .",
+                                      "ZebrixServer.log.",
+                                      "CONFIG~1.TXT",
+                                      "link.txt",
+                                      "folder"};
+    asked.insert(asked.end(), kept.begin(), kept.end());
+    asked.insert(asked.end(), devices.begin(), devices.end());
+    asked.push_back("take.txt");
+    req.add_file_list()->names = asked;
     auto r = own.execute(req);
     own.remove_handed_out();
     ASSERT_EQ(r->status, 1);
@@ -243,6 +270,10 @@ TEST_F(ZebrixCommands, SongTextNeverHandsOutOrDeletesTheServersOwnFiles) {
         ASSERT_TRUE(zs::platform::read_file(helper / name, content)) << name;
         EXPECT_EQ(content, "own " + name);
     }
+    for (const auto& name : devices) {
+        EXPECT_TRUE(exists(name)) << name;
+    }
+    EXPECT_TRUE(exists("CONFIG~1.TXT"));
     EXPECT_TRUE(exists("zebinput.txt"));
     EXPECT_TRUE(exists("link.txt"));
     EXPECT_TRUE(exists("target.txt"));
@@ -253,6 +284,30 @@ TEST_F(ZebrixCommands, SongTextNeverHandsOutOrDeletesTheServersOwnFiles) {
     EXPECT_TRUE(is_server_file("ORVANTAPATH.TXT", "ZebrixServer"));
     EXPECT_FALSE(is_server_file("config.txt.bak", "ZebrixServer"));
     EXPECT_FALSE(is_server_file("song.txt", ""));
+}
+
+// A FIFO (on Windows a device) named in a request never holds the worker:
+// opening one for reading waits for a writer, reading it for data.
+TEST_F(ZebrixCommands, SongTextNeverWaitsOnAPipe) {
+    ASSERT_EQ(::mkfifo((helper / "pipe.txt").c_str(), 0600), 0);
+    program.reply = [this](auto, auto) {
+        put("zeboutput.txt", "the song text");
+        return 1;
+    };
+    auto req = request(3);
+    req.add_file_list()->names = {"pipe.txt"};
+    auto running = std::async(std::launch::async, [&] { return commands.execute(req); });
+    if (running.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        ADD_FAILURE() << "the request waits on the pipe";
+        // A writer that closes at once ends the wait, so the test can end.
+        const int writer = ::open((helper / "pipe.txt").c_str(), O_WRONLY | O_NONBLOCK);
+        ::close(writer);
+    }
+    auto r = running.get();
+    ASSERT_EQ(r->status, 1);
+    ASSERT_NE(r->find_file_list(), nullptr);
+    EXPECT_TRUE(r->find_file_list()->files.empty());
+    EXPECT_TRUE(exists("pipe.txt"));
 }
 
 TEST(PlainName, RejectsEverythingThatLeavesTheFolder) {

@@ -140,7 +140,8 @@ TEST_F(worker_fixture, JobThatNeverReportsEndsAfterThreeHundredSeconds) {
     EXPECT_EQ(status_of(id), "Error=-100\r\n;Error #-100, Error occurred");
     std::string message;
     int number = 0;
-    EXPECT_EQ(zebrix::read_job_status(queue.job_folder(id), message, number), protocol::job_outcome::failed);
+    EXPECT_EQ(zebrix::read_job_status(queue.job_folder(id), message, number),
+              protocol::job_outcome::failed);
     EXPECT_EQ(message, "Error occurred");
 }
 
@@ -178,7 +179,8 @@ TEST_F(worker_fixture, RendererGoneMidJobEndsItAtTheNextCycleAndTheNextJobStarts
     EXPECT_EQ(status_of(id), "Error=-100\r\n;Error #-100, Error occurred on server");
     std::string message;
     int number = 0;
-    EXPECT_EQ(zebrix::read_job_status(queue.job_folder(id), message, number), protocol::job_outcome::failed);
+    EXPECT_EQ(zebrix::read_job_status(queue.job_folder(id), message, number),
+              protocol::job_outcome::failed);
     EXPECT_EQ(message, "Error occurred on server");
     worker.run_cycle();
     EXPECT_EQ(worker.current_job(), next);
@@ -219,6 +221,22 @@ TEST_F(worker_fixture, IdleShutdownOnlyAfterActivityAndRepeatedWhileIdle) {
     EXPECT_EQ(control.terminations, 1);
     worker.run_cycle();
     EXPECT_EQ(control.terminations, 2);
+
+    // Idle time 0 ended the renderer half a second into every job: a running
+    // job is never ended by the idle rule, only the idle renderer after it.
+    config.set_idle_minutes(0);
+    const int id = queue.add_job("x=2");
+    worker.run_cycle();
+    for (int i = 0; i < 10; ++i) {
+        clock.now += 500;
+        worker.run_cycle();
+    }
+    EXPECT_EQ(control.terminations, 2);
+    EXPECT_EQ(queue.job_state(id), protocol::job_status::running);
+    worker.finish_current_job();
+    clock.now += 1;
+    worker.run_cycle();
+    EXPECT_EQ(control.terminations, 3);
 }
 
 TEST_F(worker_fixture, InputThatCannotBeWrittenFailsTheJobAfterThreeAttempts) {
