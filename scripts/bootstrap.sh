@@ -13,7 +13,7 @@ packages=(
     clang libclang-rt-dev
     xvfb xauth trayer x11-utils
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev
-    wine64 wine nsis
+    wine64 wine nsis osslsigncode
 )
 
 missing=()

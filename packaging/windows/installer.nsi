@@ -117,7 +117,7 @@ Page custom PasswordPage PasswordPageLeave
 !insertmacro MUI_PAGE_FINISH
 
 !define MUI_UNCONFIRMPAGE_TEXT_TOP "${PRODUCT} will be removed from the ZebHelper folder below. Zebrix itself, its songs and its other files stay as they are."
-!define MUI_UNCONFIRMPAGE_TEXT_LOCATION "${PRODUCT} folder"
+!define MUI_UNCONFIRMPAGE_TEXT_LOCATION "Remove from:"
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_COMPONENTS
 !insertmacro MUI_UNPAGE_INSTFILES

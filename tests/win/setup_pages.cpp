@@ -2,10 +2,11 @@
 // waits for the page, has page_probe.dll measure its texts inside the setup
 // process, saves a screenshot, then acts on it (types into edits, unticks
 // boxes, presses a button).
-//   setup_pages.exe TITLE PNG EXPECTED [edit:N=TEXT] [uncheck:TEXT] [click:ID]
+//   setup_pages.exe TITLE PNG EXPECTED [edit:N=TEXT] [uncheck:TEXT] [absent:TEXT] [click:ID]
 // TITLE: how the window's title begins; EXPECTED: a text the page shows; the
-// actions run in order. Exit code 0: every text fits; 1: a text is cut off
-// (each named on standard output); 3: no such window or page within the bound.
+// actions run in order (absent: no button with that text shows). Exit code
+// 0: every text fits; 1: a text is cut off (each named on standard output);
+// 3: no such window or page within the bound, or an action failed.
 #include "tests/shell/win32/window_png.hpp"
 #include "tests/win/page_probe.hpp"
 
@@ -163,6 +164,9 @@ bool act(HWND top, const std::wstring& action) {
         }
         return box != nullptr;
     }
+    if (action.rfind(L"absent:", 0) == 0) {
+        return control_with_text(top, L"Button", action.substr(7)) == nullptr;
+    }
     if (action.rfind(L"click:", 0) == 0) {
         const int id = std::stoi(action.substr(6));
         HWND button = ::GetDlgItem(top, id);
@@ -203,7 +207,7 @@ int main(int argc, char** argv) {
     std::ofstream(argv[2], std::ios::binary) << zs::test::window_png(top);
     for (int i = 4; i < argc; ++i) {
         if (!act(top, wide(argv[i]))) {
-            std::printf("cannot %s\n", argv[i]);
+            std::printf("failed: %s\n", argv[i]);
             return 3;
         }
     }
