@@ -363,13 +363,13 @@ Function PasswordPage
     Pop $0
     ${NSD_CreateLabel} 0 32u 30% 12u "Password:"
     Pop $0
-    ${NSD_CreatePassword} 30% 30u 70% 12u "$Password"
+    ${NSD_CreatePassword} 30% 30u 60% 12u "$Password"
     Pop $PasswordEdit
     ${NSD_Edit_SetTextLimit} $PasswordEdit ${MAX_PASSWORD}
     ${NSD_OnChange} $PasswordEdit PasswordChanged
     ${NSD_CreateLabel} 0 50u 30% 12u "Type it again:"
     Pop $0
-    ${NSD_CreatePassword} 30% 48u 70% 12u "$Password"
+    ${NSD_CreatePassword} 30% 48u 60% 12u "$Password"
     Pop $PasswordAgain
     ${NSD_Edit_SetTextLimit} $PasswordAgain ${MAX_PASSWORD}
     ${NSD_CreateLabel} 0 72u 100% 36u ""
@@ -446,6 +446,15 @@ Function GrantUsers
     !insertmacro TOOL '"$SYSDIR\icacls.exe" "$INSTDIR\zebinput.txt" /grant ${USERS_SID}:M'
 FunctionEnd
 
+; The programs in ZebHelper stay the administrators' to change: a user who
+; could replace them would run code as whoever logs on next, or runs the
+; uninstaller elevated. Their own rights, not ZebHelper's: Administrators
+; and SYSTEM full control, Users read and run.
+Function ProtectPrograms
+    !insertmacro TOOL '"$SYSDIR\icacls.exe" "$INSTDIR\ZebHelper\${EXE}" /inheritance:r /grant:r *S-1-5-32-544:F *S-1-5-18:F ${USERS_SID}:RX'
+    !insertmacro TOOL '"$SYSDIR\icacls.exe" "$INSTDIR\ZebHelper\Uninstall.exe" /inheritance:r /grant:r *S-1-5-32-544:F *S-1-5-18:F ${USERS_SID}:RX'
+FunctionEnd
+
 ; Inbound rules for the installed program only, on private and domain
 ; networks; an earlier install's rules of the same name are replaced.
 Function AddFirewallRules
@@ -484,6 +493,7 @@ Section "${PRODUCT}" SecServer
     Call RemovePerUserEntries
 
     WriteUninstaller "$INSTDIR\ZebHelper\Uninstall.exe"
+    Call ProtectPrograms
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "ZebrixServer developers"

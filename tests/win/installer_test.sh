@@ -98,7 +98,9 @@ $sys\\icacls.exe\" \"$z\\zebinput.txt\" /grant $users:M
 $sys\\netsh.exe\" advfirewall firewall delete rule name=\"Zebrix Server (TCP 6789)\"
 $sys\\netsh.exe\" advfirewall firewall delete rule name=\"Zebrix Server (UDP 6790)\"
 $sys\\netsh.exe\" advfirewall firewall add rule name=\"Zebrix Server (TCP 6789)\" dir=in action=allow protocol=TCP localport=6789 program=\"$exe\" profile=private,domain
-$sys\\netsh.exe\" advfirewall firewall add rule name=\"Zebrix Server (UDP 6790)\" dir=in action=allow protocol=UDP localport=6790 program=\"$exe\" profile=private,domain"
+$sys\\netsh.exe\" advfirewall firewall add rule name=\"Zebrix Server (UDP 6790)\" dir=in action=allow protocol=UDP localport=6790 program=\"$exe\" profile=private,domain
+$sys\\icacls.exe\" \"$exe\" /inheritance:r /grant:r *S-1-5-32-544:F *S-1-5-18:F $users:RX
+$sys\\icacls.exe\" \"$z\\ZebHelper\\Uninstall.exe\" /inheritance:r /grant:r *S-1-5-32-544:F *S-1-5-18:F $users:RX"
 start_call="\"C:\\windows\\explorer.exe\" \"$exe\""
 uninstall_calls="$sys\\netsh.exe\" advfirewall firewall delete rule name=\"Zebrix Server (TCP 6789)\"
 $sys\\netsh.exe\" advfirewall firewall delete rule name=\"Zebrix Server (UDP 6790)\"
@@ -115,9 +117,10 @@ $1"
     rm -f "$calls"
 }
 
+pass=secret-pass1
 logs_in() {
     for _ in $(seq 300); do
-        "$client" --port "$ZEBRIX_TCP_PORT" info >/dev/null 2>&1 && return 0
+        "$client" --port "$ZEBRIX_TCP_PORT" --password "$pass" info >/dev/null 2>&1 && return 0
         sleep 0.2
     done
     return 1
@@ -170,6 +173,7 @@ echo "install through the pages, with a password, started from the last page"
 page "$setup_title" 1-welcome "Set up Zebrix Server" click:1
 page "$setup_title" 2-components "Choose Components" click:1
 page "$setup_title" 3-folder "Choose the Zebrix folder" "edit:0=$z" click:1
+# Typed in mixed case, stored in lower case, as the server compares it.
 page "$setup_title" 4-password "$password_warning" edit:0=Secret-Pass1 edit:1=Secret-Pass1
 page "$setup_title" 5-password-given "Only clients that give this password" click:1
 page "$setup_title" 6-finish "Start Zebrix Server now" click:1
@@ -177,7 +181,7 @@ wait
 logs_in || fail "the server did not start from the last page"
 first=$(uuid)
 [ -n "$first" ] || fail "config.txt has no identity"
-[ "$(password)" = secret-pass1 ] || fail "password in config.txt: '$(password)'"
+[ "$(password)" = "$pass" ] || fail "password in config.txt: '$(password)'"
 called "$install_calls
 $start_call" "install"
 autostart_is on
@@ -190,7 +194,7 @@ touch "$user_menu/Zebrix Server.lnk"
 "$wine_run" "$setup" /S /NOAUTOSTART /PASSWORD=Another "/D=$z"
 logs_in || fail "the server did not run again after the upgrade"
 [ "$(uuid)" = "$first" ] || fail "identity changed: $first -> $(uuid)"
-[ "$(password)" = secret-pass1 ] || fail "an upgrade changed the password to '$(password)'"
+[ "$(password)" = "$pass" ] || fail "an upgrade changed the password to '$(password)'"
 called "$install_calls
 $start_call" "silent upgrade"
 autostart_is off
@@ -242,6 +246,17 @@ status=0
 [ -z "$(ls "$work/NotZebrix")" ] || fail "installed into a folder without zebw.exe"
 grep -q "There is no zebw.exe in $(winpath "$work/NotZebrix" | sed 's/\\/\\\\/g')" \
     "$ZEBRIX_WINEPREFIX"/drive_c/users/*/Temp/ZebrixServer-setup.log || fail "no log line says why"
+
+echo "silent install without /D=: into the folder of the Zebrix that runs"
+( cd "$zebrix" && exec "$wine_run" zebw.exe </dev/null >/dev/null 2>&1 ) &
+for _ in $(seq 100); do
+    "$wine_run" "$stage/bin/zebrix-desktop.exe" find --class TZebrixWindow </dev/null >/dev/null 2>&1 && break
+    sleep 0.2
+done
+"$wine_run" "$setup" /S /NOSTART
+[ -f "$helper/ZebrixServer.exe" ] || fail "setup did not find the running Zebrix's folder"
+"$wine_run" "$helper/Uninstall.exe" /S /REMOVECONFIG
+wait_gone "$helper" || fail "ZebHelper left: $(ls "$helper")"
 
 echo "PASS: signed; installed through the pages (none cut off, shots in $shots), upgraded" \
     "silently and through the pages with identity $first, password and choices kept;" \
