@@ -110,7 +110,8 @@ Page custom PasswordPage PasswordPageLeave
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Start ${PRODUCT} now"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartServer
-!define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\ZebHelper\windows.txt"
+!define MUI_FINISHPAGE_SHOWREADME ""
+!define MUI_FINISHPAGE_SHOWREADME_FUNCTION ShowGuide
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "Show the Windows guide"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 !define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishPageShow
@@ -244,6 +245,11 @@ FunctionEnd
 Function StartServer
     !insertmacro LOG "Starting ${PRODUCT} as the logged-on user"
     Exec '"$WINDIR\explorer.exe" "$INSTDIR\ZebHelper\${EXE}"'
+FunctionEnd
+
+; Notepad as the user too, not elevated.
+Function ShowGuide
+    Exec '"$WINDIR\explorer.exe" "$INSTDIR\ZebHelper\windows.txt"'
 FunctionEnd
 
 Function FinishPageShow

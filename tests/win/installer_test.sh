@@ -135,7 +135,7 @@ run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 user_run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZebrixServer'
 reg_value() { # KEY NAME: its data, or nothing
-    "$wine_run" reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' |
+    { "$wine_run" reg query "$1" /v "$2" </dev/null 2>/dev/null || true; } | tr -d '\r' |
         sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
 }
 all_users_menu="$ZEBRIX_WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Zebrix Server"
@@ -152,6 +152,13 @@ autostart_is() { # on|off
     fi
     [ "$(reg_value "$uninstall_key" Autostart)" = "0x$expected" ] || fail "the autostart choice is not remembered"
 }
+
+# A machine without the server: what a failed run may have left goes.
+for key in "$uninstall_key" "$run_key" "$user_run_key"; do
+    "$wine_run" reg delete "$key" /v ZebrixServer /f </dev/null >/dev/null 2>&1 || true
+done
+"$wine_run" reg delete "$uninstall_key" /f </dev/null >/dev/null 2>&1 || true
+rm -rf "$all_users_menu" "$user_menu" "$ZEBRIX_WINEPREFIX"/drive_c/users/*/Temp/ZebrixServer-setup.log
 
 # Pages: each one checked for cut-off text and photographed (into
 # WIN_BUILD/installer-pages, to be looked at), then acted on.
@@ -191,7 +198,7 @@ echo "silent upgrade with /NOAUTOSTART over what an earlier version left in the 
 "$wine_run" reg add "$user_run_key" /v ZebrixServer /d "\"$exe\"" /f </dev/null >/dev/null 2>&1
 mkdir -p "$user_menu"
 touch "$user_menu/Zebrix Server.lnk"
-"$wine_run" "$setup" /S /NOAUTOSTART /PASSWORD=Another "/D=$z"
+"$wine_run" "$setup" /S /NOAUTOSTART /PASSWORD=Another "/D=$z" </dev/null 2>/dev/null
 logs_in || fail "the server did not run again after the upgrade"
 [ "$(uuid)" = "$first" ] || fail "identity changed: $first -> $(uuid)"
 [ "$(password)" = "$pass" ] || fail "an upgrade changed the password to '$(password)'"
@@ -229,11 +236,11 @@ called "$uninstall_calls" "uninstall"
 [ ! -e "$all_users_menu" ] || fail "Start-menu entry left"
 
 echo "reinstall silently, uninstall removing the settings"
-"$wine_run" "$setup" /S /NOSTART "/D=$z"
+"$wine_run" "$setup" /S /NOSTART "/D=$z" </dev/null 2>/dev/null
 [ "$(uuid)" = "$first" ] || fail "reinstall lost the identity"
 [ -f "$helper/firststart.flag" ] || fail "no first-start mark for the server"
 called "$install_calls" "reinstall"
-"$wine_run" "$helper/Uninstall.exe" /S /REMOVECONFIG
+"$wine_run" "$helper/Uninstall.exe" /S /REMOVECONFIG </dev/null 2>/dev/null
 wait_gone "$helper" || fail "ZebHelper left: $(ls "$helper")"
 [ ! -e "$zebrix/zebinput.txt" ] || fail "the last job's zebinput.txt left in the Zebrix folder"
 called "$uninstall_calls" "uninstall removing the settings"
@@ -241,11 +248,17 @@ called "$uninstall_calls" "uninstall removing the settings"
 echo "silent install into a folder without zebw.exe"
 mkdir -p "$work/NotZebrix"
 status=0
-"$wine_run" "$setup" /S "/D=$(winpath "$work/NotZebrix")" || status=$?
+"$wine_run" "$setup" /S "/D=$(winpath "$work/NotZebrix")" </dev/null 2>/dev/null || status=$?
 [ "$status" = 2 ] || fail "exit code $status, not 2"
 [ -z "$(ls "$work/NotZebrix")" ] || fail "installed into a folder without zebw.exe"
 grep -q "There is no zebw.exe in $(winpath "$work/NotZebrix" | sed 's/\\/\\\\/g')" \
     "$ZEBRIX_WINEPREFIX"/drive_c/users/*/Temp/ZebrixServer-setup.log || fail "no log line says why"
+
+echo "silent install with a password config.txt cannot hold as typed"
+status=0
+"$wine_run" "$setup" /S /PASSWORD=pässwort "/D=$z" </dev/null 2>/dev/null || status=$?
+[ "$status" = 2 ] || fail "exit code $status, not 2"
+[ ! -e "$helper" ] || fail "installed with a password it cannot store"
 
 echo "silent install without /D=: into the folder of the Zebrix that runs"
 ( cd "$zebrix" && exec "$wine_run" zebw.exe </dev/null >/dev/null 2>&1 ) &
@@ -253,9 +266,9 @@ for _ in $(seq 100); do
     "$wine_run" "$stage/bin/zebrix-desktop.exe" find --class TZebrixWindow </dev/null >/dev/null 2>&1 && break
     sleep 0.2
 done
-"$wine_run" "$setup" /S /NOSTART
+"$wine_run" "$setup" /S /NOSTART </dev/null 2>/dev/null
 [ -f "$helper/ZebrixServer.exe" ] || fail "setup did not find the running Zebrix's folder"
-"$wine_run" "$helper/Uninstall.exe" /S /REMOVECONFIG
+"$wine_run" "$helper/Uninstall.exe" /S /REMOVECONFIG </dev/null 2>/dev/null
 wait_gone "$helper" || fail "ZebHelper left: $(ls "$helper")"
 
 echo "PASS: signed; installed through the pages (none cut off, shots in $shots), upgraded" \
