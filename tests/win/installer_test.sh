@@ -191,6 +191,7 @@ first=$(uuid)
 [ "$(password)" = "$pass" ] || fail "password in config.txt: '$(password)'"
 called "$install_calls
 $start_call" "install"
+signed "$helper/ZebrixServer.exe" "$helper/Uninstall.exe"
 autostart_is on
 [ -f "$all_users_menu/Zebrix Server.lnk" ] || fail "no Start-menu entry for all users"
 
@@ -253,6 +254,11 @@ status=0
 [ -z "$(ls "$work/NotZebrix")" ] || fail "installed into a folder without zebw.exe"
 grep -q "There is no zebw.exe in $(winpath "$work/NotZebrix" | sed 's/\\/\\\\/g')" \
     "$ZEBRIX_WINEPREFIX"/drive_c/users/*/Temp/ZebrixServer-setup.log || fail "no log line says why"
+"$wine_run" "$setup" /S /FORCE /NOSTART "/D=$(winpath "$work/NotZebrix")" </dev/null 2>/dev/null
+[ -f "$work/NotZebrix/ZebHelper/ZebrixServer.exe" ] || fail "/FORCE did not install"
+"$wine_run" "$work/NotZebrix/ZebHelper/Uninstall.exe" /S /REMOVECONFIG </dev/null 2>/dev/null
+wait_gone "$work/NotZebrix/ZebHelper" || fail "ZebHelper left: $(ls "$work/NotZebrix/ZebHelper")"
+rm -f "$calls"
 
 echo "silent install with a password config.txt cannot hold as typed"
 status=0
