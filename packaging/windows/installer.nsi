@@ -240,9 +240,15 @@ FunctionEnd
 
 ; Asks the desktop's shell to start the server: explorer.exe hands the
 ; program to the Explorer already running for the logged-on user, which starts
-; it un-elevated, as that user. Without a desktop (a deployment nobody is
-; logged on to) nothing starts; the Run value starts it at the next log-on.
+; it un-elevated, as that user. Without a shell in this session (a deployment
+; running as SYSTEM) nothing starts: explorer.exe would run the server as
+; SYSTEM; the Run value starts it at the next log-on.
 Function StartServer
+    FindWindow $0 "Shell_TrayWnd"
+    ${If} $0 == 0
+        !insertmacro LOG "No desktop in this session: ${PRODUCT} starts at the next log-on"
+        Return
+    ${EndIf}
     !insertmacro LOG "Starting ${PRODUCT} as the logged-on user"
     Exec '"$WINDIR\explorer.exe" "$INSTDIR\ZebHelper\${EXE}"'
 FunctionEnd
