@@ -78,7 +78,9 @@ test-win: build build-win dist-win
 	bash scripts/test-win-e2e.sh $(BUILD) $(WIN_BUILD)
 	bash tests/win/installer_test.sh $(WIN_BUILD) $(BUILD)/stage/bin/zebrix-client $(VERSION)
 
-# The setup program and the portable archive in $(WIN_BUILD)/dist/.
+# The setup program and the portable archive in $(WIN_BUILD)/dist/; signed
+# with Authenticode when given a certificate: make dist-win SIGN_PFX=cert.pfx
+# SIGN_PASS=... (make hands variables set on its command line to the script).
 dist-win: build-win
 	bash scripts/dist-win.sh $(WIN_BUILD) $(VERSION)
 

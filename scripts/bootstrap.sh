@@ -9,11 +9,11 @@ packages=(
     zlib1g-dev libssl-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev googletest
-    python3 zip unzip
+    python3 zip unzip openssl
     clang libclang-rt-dev
     xvfb xauth trayer x11-utils
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev
-    wine64 wine nsis
+    wine64 wine nsis osslsigncode
 )
 
 missing=()
