@@ -6,6 +6,7 @@
 #include "platform/codepage.hpp"
 #include "resources/win32/resource_ids.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,7 @@ constexpr RECT cancel_box{254, 241, 364, 280};
 constexpr RECT title_shadow{19, 9, 479, 39};
 constexpr RECT title_face{20, 10, 480, 40};
 constexpr RECT hint_box{0, 91, 440, 115};
-constexpr RECT open_box{20, 196, 480, 220};
+constexpr RECT open_box{4, 196, 496, 220}; // the whole width: the longest line
 constexpr int label_right = 240, label_height = 24;
 constexpr UINT title_format = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
 constexpr UINT label_format = DT_RIGHT | DT_SINGLELINE | DT_NOPREFIX;
@@ -81,9 +82,20 @@ void options_dialog::open(HWND owner) {
     ::GetWindowRect(owner, &at);
     // At the owner's scale from the start; its own monitor's once it shows.
     const UINT dpi = window_dpi(owner);
-    window_ = ::CreateWindowExW(0, options_class, L"Options", WS_POPUP, at.left - scaled(106, dpi),
-                                at.top + scaled(17, dpi), scaled(width, dpi), scaled(height, dpi),
-                                owner, nullptr, instance_, this);
+    // Wider than its owner: kept on the owner's monitor (at 200 % it would
+    // start left of a window near the screen's edge).
+    LONG left = at.left - scaled(106, dpi);
+    LONG top = at.top + scaled(17, dpi);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (::GetMonitorInfoW(::MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        const RECT& work = monitor.rcWork;
+        left = std::max(work.left, std::min<LONG>(left, work.right - scaled(width, dpi)));
+        top = std::max(work.top, std::min<LONG>(top, work.bottom - scaled(height, dpi)));
+    }
+    window_ =
+        ::CreateWindowExW(0, options_class, L"Options", WS_POPUP, left, top, scaled(width, dpi),
+                          scaled(height, dpi), owner, nullptr, instance_, this);
     if (window_ == nullptr) {
         return;
     }
