@@ -69,7 +69,9 @@ TEST(Startup, AServerOutsideAZebrixFolderSaysWhy) {
 
 TEST(Startup, SecondInstanceIsRefusedAndFirstKeepsRunning) {
     staged_server server;
-    ASSERT_TRUE(server.start(no_port));
+    // Up to its port: the running server has emptied outputs by then, so only
+    // the refused copy could remove the file below.
+    ASSERT_TRUE(server.start());
     // A file in outputs must survive the refused second start.
     zs::platform::write_file(server.helper_dir() + "outputs/keep.txt", "x");
     std::string err;
