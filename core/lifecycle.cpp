@@ -6,8 +6,6 @@
 
 namespace zs::core {
 
-namespace {} // namespace
-
 server_lifecycle::server_lifecycle(lifecycle_pieces pieces, shell_interface& shell)
     : pieces_(std::move(pieces)), shell_(shell) {}
 
@@ -26,12 +24,16 @@ int server_lifecycle::run(const std::function<bool()>& acquire_instance) {
     }
     running_ = false;
     shell_.create([this](hook_code code) { return server_command_hook(code); });
+    report_startup_check();
     if (!start_service()) {
         report_failed_start();
     }
     ip_text_ = pieces_.server_address();
     shell_.set_ip_text(ip_text_);
     shell_.refresh_running_state();
+    if (pieces_.first_start && pieces_.first_start()) {
+        shell_.show_window();
+    }
 
     const int exit_code = shell_.run();
 
@@ -85,6 +87,22 @@ void server_lifecycle::report_failed_start() {
         text += platform::utf8_to_utf16(failure_);
     }
     shell_.show_message(text, message_icon::error);
+}
+
+void server_lifecycle::report_startup_check() {
+    if (pieces_.startup_report.empty()) {
+        return;
+    }
+    std::string text;
+    for (const auto& line : pieces_.startup_report) {
+        server_log::line("Start-up check: " + line);
+        text += (text.empty() ? "" : "\n") + line;
+    }
+    shell_.set_problem_text(pieces_.startup_status);
+    // Once the loop runs: a message box must not hold up the service's start.
+    shell_.post([this, message = platform::utf8_to_utf16(text)] {
+        shell_.show_message(message, message_icon::warning);
+    });
 }
 
 void server_lifecycle::stop_service() {

@@ -38,6 +38,12 @@ struct lifecycle_pieces {
     std::function<std::string()> ports_text = [] { return std::string("no ports"); };
     std::function<std::string()> start_details = [] { return std::string(); };
     std::function<std::string()> server_address = [] { return std::string("127.0.0.1"); };
+    // What the start-up check found (one line each; empty: nothing) and its
+    // short form for the status text; told once the instance is ours.
+    std::vector<std::string> startup_report;
+    std::string startup_status;
+    // True on the first start after setup (and forgets it): the window shows once.
+    std::function<bool()> first_start;
 };
 
 class server_lifecycle {
@@ -58,6 +64,7 @@ public:
 
 private:
     void report_failed_start();
+    void report_startup_check();
 
     lifecycle_pieces pieces_;
     shell_interface& shell_;

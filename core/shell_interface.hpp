@@ -25,6 +25,11 @@ public:
     virtual void set_ip_text(const std::string& text) = 0;
     virtual void refresh_running_state() = 0;
     virtual void show_message(const std::u16string& text, message_icon icon) = 0;
+    // A start-up problem, kept in the status text; a shell without a window
+    // has the log line only.
+    virtual void set_problem_text(const std::string& /*text*/) {}
+    // Shows the main window once, as after setup, instead of the tray alone.
+    virtual void show_window() {}
     virtual void close() = 0; // ends run() with exit code 0
     virtual int run() = 0;    // the message loop, until close
     // Queues work to run on the shell's own (main) thread.

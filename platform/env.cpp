@@ -4,6 +4,9 @@
 
 #include <charconv>
 #include <cstdlib>
+#ifdef _WIN32
+#include "platform/win32/wide.hpp"
+#endif
 
 #ifdef _WIN32
 #include "platform/win32/wide.hpp"
@@ -84,6 +87,32 @@ std::string user_config_dir() {
     }
 #endif
     return "";
+}
+
+std::string user_state_dir() {
+    constexpr char own[] = "ZebrixServer";
+#ifdef _WIN32
+    // Read wide: a user name outside the ANSI code page must survive.
+    wchar_t buffer[MAX_PATH * 2];
+    const DWORD n = ::GetEnvironmentVariableW(L"LOCALAPPDATA", buffer, MAX_PATH * 2);
+    if (n == 0 || n >= MAX_PATH * 2) {
+        return "";
+    }
+    std::string base = win32::narrow(std::wstring_view(buffer, n));
+#else
+    std::string base = env_or("XDG_STATE_HOME", "");
+    if (base.empty()) {
+        const std::string home = env_or("HOME", "");
+        if (home.empty()) {
+            return "";
+        }
+        base = home + "/.local/state";
+    }
+#endif
+    if (base.back() != path_separator) {
+        base += path_separator;
+    }
+    return base + own + path_separator;
 }
 
 std::uint16_t tcp_port() {

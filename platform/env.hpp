@@ -21,6 +21,12 @@ std::chrono::milliseconds send_timeout(); // ZEBRIX_SEND_TIMEOUT_MS, default 600
 // known folder, on Windows. Empty when unknown.
 std::string user_config_dir();
 
+// Where this user's own files of the server go when its folder cannot be
+// written, ending in the separator: %LOCALAPPDATA%\ZebrixServer\ on Windows;
+// $XDG_STATE_HOME/ZebrixServer/, else $HOME/.local/state/ZebrixServer/.
+// Empty when unknown. Not made here.
+std::string user_state_dir();
+
 // An environment variable's value, or the fallback when unset or empty; in
 // UTF-8 on Windows (read through the wide API).
 std::string env_or(const char* name, const std::string& fallback);

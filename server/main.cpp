@@ -6,6 +6,7 @@
 #include "core/path_layout.hpp"
 #include "core/server_address.hpp"
 #include "core/server_log.hpp"
+#include "core/startup_check.hpp"
 #include "core/strings.hpp"
 #include "core/version.hpp"
 #include "orvanta/orvanta_controller.hpp"
@@ -86,7 +87,19 @@ int main(int argc, char** argv) {
     platform::return_large_blocks_when_freed();
     core::path_layout layout =
         core::path_layout::from_executable(platform::executable_path(), platform::current_folder());
-    core::server_log::open(layout.helper_dir());
+    // Where the server cannot write is found out before the first log line,
+    // which goes to the user's own folder when the helper folder is shut.
+    core::startup_check check;
+    check.check_program(layout.zebw_path(), layout.zebrix_dir());
+    const std::string log_folder =
+        core::choose_log_folder(check, layout.helper_dir(), platform::user_state_dir());
+    if (!log_folder.empty()) {
+        core::server_log::open(log_folder);
+        if (log_folder != layout.helper_dir()) {
+            check.note_log_file(log_folder + core::server_log::file_name);
+        }
+    }
+    const bool config_existed = platform::file_exists(layout.helper_dir() + "config.txt");
     core::config_store config;
     if (!config.load(layout.helper_dir())) {
         // Defaults would switch password checking off: never run on them.
@@ -95,9 +108,11 @@ int main(int argc, char** argv) {
     }
     layout.set_orvanta_folder_source([&config] { return config.orvanta_folder(); });
     core::install_string_table(layout.helper_dir());
-    if (std::error_code why; !platform::make_folders(layout.outputs_dir(), &why)) {
-        core::server_log::line("Cannot make " + layout.outputs_dir() + ": " + why.message());
+    check.check_folder(layout.outputs_dir());
+    if (platform::file_exists(layout.zebw_path())) {
+        check.check_file(layout.zebrix_input_path());
     }
+    check.note_config(config.save_failure(), config_existed);
 
     // The window and tray icon when a display is there; Qt starts only then.
     std::unique_ptr<core::shell_interface> shell;
@@ -125,13 +140,9 @@ int main(int argc, char** argv) {
     if (!shell) {
         shell = std::make_unique<core::headless_shell>();
     }
-    // A helper folder that cannot be written loses the identity at every
-    // start, a settings file left as it is keeps a default in use; say so
-    // once the shell runs.
-    for (std::string failure : {config.load_notice(), config.save_failure()}) {
-        if (failure.empty()) {
-            continue;
-        }
+    // A settings file left as it is keeps a default in use; say so once the
+    // shell runs (a save that failed is told by the start-up check).
+    if (std::string failure = config.load_notice(); !failure.empty()) {
         core::shell_interface& s = *shell;
         s.post([&s, text = std::move(failure)] {
             s.show_message(platform::utf8_to_utf16(text), core::message_icon::warning);
@@ -233,6 +244,9 @@ int main(int argc, char** argv) {
     render_protocol.guard = &network.guard();
     network.set_protocol0(protocol::make_proto0_factory(render_protocol));
 
+    pieces.startup_report = check.report_lines();
+    pieces.startup_status = check.status_text();
+    pieces.first_start = [&layout] { return core::take_first_start_flag(layout.helper_dir()); };
     core::server_lifecycle lifecycle(pieces, *shell);
     window.events().render_done = [&lifecycle] {
         lifecycle.server_command_hook(core::hook_code::job_done);

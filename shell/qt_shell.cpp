@@ -79,6 +79,16 @@ void qt_shell::set_ip_text(const std::string& text) {
     controller_->set_ip_text(text);
 }
 
+void qt_shell::set_problem_text(const std::string& text) {
+    controller_->set_problem_text(text);
+}
+
+void qt_shell::show_window() {
+    if (controller_->hidden()) {
+        controller_->toggle_visible();
+    }
+}
+
 void qt_shell::refresh_running_state() {
     controller_->refresh_running_state();
 }

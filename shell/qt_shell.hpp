@@ -35,6 +35,8 @@ public:
     void set_ip_text(const std::string& text) override;
     void refresh_running_state() override;
     void show_message(const std::u16string& text, core::message_icon icon) override;
+    void set_problem_text(const std::string& text) override;
+    void show_window() override;
     void close() override;
     int run() override;
     void post(std::function<void()> work) override;

@@ -79,10 +79,15 @@ void shell_controller::set_ip_text(const std::string& text) {
     rebuild_status();
 }
 
+void shell_controller::set_problem_text(const std::string& text) {
+    problem_text_ = QString::fromStdString(text);
+    rebuild_status();
+}
+
 void shell_controller::rebuild_status() {
     if (window_) {
         window_->set_status_text(text_of(core::string_id::server_ip) + " " + ip_text_ + "\n" +
-                                 text_of(core::string_id::description) + "\n");
+                                 text_of(core::string_id::description) + "\n" + problem_text_);
     }
 }
 

@@ -30,6 +30,7 @@ public:
 
     void create(core::command_hook hook); // once; the window starts hidden
     void set_ip_text(const std::string& text);
+    void set_problem_text(const std::string& text); // a third line of the status
     void refresh_running_state();
     void show_message(const QString& text, core::message_icon icon);
     void close(); // hides everything; emits exit_requested
@@ -66,6 +67,7 @@ private:
     QPointer<options_window> options_;
     QPointer<about_dialog> about_;
     QString ip_text_;
+    QString problem_text_;
     bool hidden_ = true;
     bool closed_ = false;
 };

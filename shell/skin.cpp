@@ -16,8 +16,14 @@ const QColor body_bottom{0xdc, 0xe2, 0xe9};
 const QColor accent{0x2f, 0xb5, 0x8c};
 const QColor outline{0x5b, 0x67, 0x78};
 
+// The scale the images of skin::make are drawn at; 1 but while it runs.
+qreal drawing_scale = 1;
+
+// A transparent image of w x h layout units; painting on it takes layout
+// units at any scale.
 QPixmap blank(int w, int h) {
-    QPixmap pixmap(w, h);
+    QPixmap pixmap(qRound(w * drawing_scale), qRound(h * drawing_scale));
+    pixmap.setDevicePixelRatio(drawing_scale);
     pixmap.fill(Qt::transparent);
     return pixmap;
 }
@@ -90,7 +96,7 @@ void draw_panel(QPainter& p, const QRectF& r) {
 QPixmap make_main_background() {
     QPixmap pixmap = blank(main_window_size.width(), main_window_size.height());
     QPainter p(&pixmap);
-    fill_body(p, pixmap.rect());
+    fill_body(p, QRect(QPoint(0, 0), main_window_size));
     fill_header(p, QRect(0, 0, 312, 44));
     draw_emblem(p, QRectF(10, 6, 32, 32), accent, false);
     draw_panel(p, QRectF(8.5, 50.5, 295, 74));
@@ -112,7 +118,7 @@ QPixmap make_main_background() {
 QPixmap make_options_background() {
     QPixmap pixmap = blank(options_window_size.width(), options_window_size.height());
     QPainter p(&pixmap);
-    fill_body(p, pixmap.rect());
+    fill_body(p, QRect(QPoint(0, 0), options_window_size));
     fill_header(p, QRect(0, 0, 500, 44));
     draw_emblem(p, QRectF(10, 6, 32, 32), accent, false);
     draw_panel(p, QRectF(12.5, 48.5, 475, 142));
@@ -176,7 +182,8 @@ QIcon make_icon(const QColor& tint, bool dim, const QColor& dot) {
 
 } // namespace
 
-skin skin::make() {
+skin skin::make(qreal scale) {
+    drawing_scale = scale;
     skin s;
     s.main_background = make_main_background();
     s.button_normal = make_button(false);
@@ -184,6 +191,7 @@ skin skin::make() {
     s.hide_normal = make_hide_button(false);
     s.hide_pressed = make_hide_button(true);
     s.options_background = make_options_background();
+    drawing_scale = 1; // icons come in sizes of their own
     s.window_icon = make_icon(accent, false, QColor());
     s.running_icon = make_icon(accent, false, QColor(0x3c, 0xd0, 0x5a));
     s.stopped_icon = make_icon(QColor(0x8a, 0x93, 0x9e), true, QColor(0xd9, 0x4a, 0x3d));

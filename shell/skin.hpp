@@ -21,7 +21,9 @@ struct skin {
     QIcon running_icon;         // tray, while the service runs
     QIcon stopped_icon;         // tray, while it is stopped
 
-    static skin make();
+    // At a display scale above 1 the images have that many more pixels
+    // (drawn, not stretched) and the same size in layout units.
+    static skin make(qreal scale = 1);
 };
 
 inline constexpr QSize main_window_size{312, 314};

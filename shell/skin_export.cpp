@@ -111,11 +111,19 @@ bytes icon_file(const QIcon& icon) {
 }
 
 // A button image as it shows on its window: the window's background behind
-// its transparent corners, since a 24-bit bitmap has no alpha.
+// its transparent corners, since a 24-bit bitmap has no alpha. `at` is in
+// layout units; the images may have more pixels (a display scale).
 QImage on_background(const QPixmap& button, const QPixmap& background, QPoint at) {
-    QImage image = background.copy(QRect(at, button.size())).toImage();
+    const qreal scale = background.devicePixelRatio();
+    QImage image =
+        background
+            .copy(QRect(QPoint(qRound(at.x() * scale), qRound(at.y() * scale)), button.size()))
+            .toImage();
+    image.setDevicePixelRatio(1);
     QPainter p(&image);
-    p.drawPixmap(0, 0, button);
+    QPixmap plain = button;
+    plain.setDevicePixelRatio(1);
+    p.drawPixmap(0, 0, plain);
     return image;
 }
 
@@ -124,23 +132,34 @@ struct output {
     bytes content;
 };
 
-std::vector<output> render_all() {
-    const zs::shell::skin s = zs::shell::skin::make();
+// The bitmaps at one scale; `suffix` goes before the extension.
+void add_bitmaps(std::vector<output>& out, qreal scale, const std::string& suffix) {
+    const zs::shell::skin s = zs::shell::skin::make(scale);
     // Where the main window places them: Start/Stop at (83, 270), Hide at (270, 6).
-    return {
-        {"main_background.bmp", bitmap_file(s.main_background.toImage())},
-        {"button_normal.bmp",
-         bitmap_file(on_background(s.button_normal, s.main_background, {83, 270}))},
-        {"button_pressed.bmp",
-         bitmap_file(on_background(s.button_pressed, s.main_background, {83, 270}))},
-        {"hide_normal.bmp", bitmap_file(on_background(s.hide_normal, s.main_background, {270, 6}))},
-        {"hide_pressed.bmp",
-         bitmap_file(on_background(s.hide_pressed, s.main_background, {270, 6}))},
-        {"options_background.bmp", bitmap_file(s.options_background.toImage())},
-        {"window.ico", icon_file(s.window_icon)},
-        {"running.ico", icon_file(s.running_icon)},
-        {"stopped.ico", icon_file(s.stopped_icon)},
-    };
+    const auto name = [&suffix](const char* base) { return std::string(base) + suffix + ".bmp"; };
+    out.push_back({name("main_background"), bitmap_file(s.main_background.toImage())});
+    out.push_back({name("button_normal"),
+                   bitmap_file(on_background(s.button_normal, s.main_background, {83, 270}))});
+    out.push_back({name("button_pressed"),
+                   bitmap_file(on_background(s.button_pressed, s.main_background, {83, 270}))});
+    out.push_back({name("hide_normal"),
+                   bitmap_file(on_background(s.hide_normal, s.main_background, {270, 6}))});
+    out.push_back({name("hide_pressed"),
+                   bitmap_file(on_background(s.hide_pressed, s.main_background, {270, 6}))});
+    out.push_back({name("options_background"), bitmap_file(s.options_background.toImage())});
+}
+
+std::vector<output> render_all() {
+    std::vector<output> out;
+    add_bitmaps(out, 1, "");
+    // Drawn at twice the size for scaled displays: the window picks these and
+    // shrinks them for scales between, rather than stretching the small ones.
+    add_bitmaps(out, 2, "_2x");
+    const zs::shell::skin s = zs::shell::skin::make();
+    out.push_back({"window.ico", icon_file(s.window_icon)});
+    out.push_back({"running.ico", icon_file(s.running_icon)});
+    out.push_back({"stopped.ico", icon_file(s.stopped_icon)});
+    return out;
 }
 
 std::uint32_t get32(const bytes& b, std::size_t at) {

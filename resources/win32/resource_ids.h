@@ -11,6 +11,15 @@
 #define IDB_BUTTON_PRESSED 140
 #define IDB_BUTTON_NORMAL 141
 #define IDB_OPTIONS_BACKGROUND 152
+/* The skin drawn at twice the size, for scaled displays: each one's number
+   is its plain image's plus 100. */
+#define IDB_2X_OFFSET 100
+#define IDB_MAIN_BACKGROUND_2X 234
+#define IDB_HIDE_NORMAL_2X 238
+#define IDB_HIDE_PRESSED_2X 239
+#define IDB_BUTTON_PRESSED_2X 240
+#define IDB_BUTTON_NORMAL_2X 241
+#define IDB_OPTIONS_BACKGROUND_2X 252
 #define IDM_TRAY 109
 #define IDD_ABOUT 103
 #define IDA_MAIN 151

@@ -1,11 +1,15 @@
 #pragma once
 // The Options window (class "optdlg"): password, idle minutes and server
 // name. OK stores them and writes config.txt; Cancel drops the edits. Its
-// owner stays disabled while it is open.
+// owner stays disabled while it is open. When config.txt cannot be written,
+// OK says why and the window stays open.
 #include "shell/win32/skin.hpp"
+#include "shell/win32/text_box.hpp"
 #include "shell/win32/window_drag.hpp"
 
 #include <windows.h>
+
+#include <vector>
 
 namespace zs::core {
 class config_store;
@@ -28,13 +32,16 @@ public:
     void close();
     bool is_open() const { return window_ != nullptr; }
     HWND window() const { return window_; }
+    // Every text the window draws, with its font and box, to measure.
+    std::vector<text_box> text_boxes() const;
 
 private:
     static LRESULT CALLBACK procedure(HWND w, UINT message, WPARAM wp, LPARAM lp);
     LRESULT handle_message(UINT message, WPARAM wp, LPARAM lp);
     void create_controls();
+    void lay_out(UINT dpi, const RECT* suggested);
     void paint(HDC dc);
-    void save();
+    bool save(); // false (and said so) when config.txt could not be written
 
     HINSTANCE instance_;
     skin& skin_;
@@ -50,6 +57,7 @@ private:
     gdi_object<HFONT> title_font_;
     gdi_object<HFONT> label_font_;
     window_drag drag_;
+    UINT dpi_ = base_dpi;
 };
 
 } // namespace zs::shell::win32

@@ -12,15 +12,48 @@ namespace zs::shell::win32 {
 
 namespace {
 
+// The layout in units of 1/96 inch; scaled to the window's DPI.
 constexpr int width = 312, height = 314;
+constexpr RECT version_box{10, 52, 300, 72};
+constexpr RECT status_box{10, 72, 300, 247};
+constexpr RECT hide_box{270, 6, 307, 39};
+constexpr RECT start_stop_box{83, 270, 193, 309};
+constexpr RECT options_box{199, 270, 309, 309};
+constexpr RECT caption_shadow{51, 7, 265, 39};
+constexpr RECT caption_face{50, 6, 264, 38};
+constexpr UINT caption_format =
+    DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS;
 constexpr COLORREF version_colour = RGB(80, 88, 100);
 
 // The programs' notifications: Zebrix's event and its renderer's "done",
-// and Orvanta's event range.
-constexpr UINT zebrix_notify = 1287;
-constexpr UINT render_done = 1424;
-constexpr UINT orvanta_first = 1025;
-constexpr UINT orvanta_last = 1043;
+// and Orvanta's event range. The procedure hands on exactly these, and the
+// message filter admits exactly these.
+struct message_range {
+    UINT first;
+    UINT last;
+};
+constexpr message_range program_messages[] = {{1287, 1287}, {1424, 1424}, {1025, 1043}};
+constexpr message_range orvanta_messages = program_messages[2];
+
+bool is_program_message(UINT message) {
+    for (const auto& r : program_messages) {
+        if (message >= r.first && message <= r.last) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A process of a lower integrity level (the programs and the shell when the
+// server runs elevated) reaches the window only with the message admitted.
+// Windows 7 and later; looked up so that its absence is no load failure.
+bool admit_message(HWND window, UINT message) {
+    using filter_function = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    static const auto filter = reinterpret_cast<filter_function>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx")));
+    constexpr DWORD allow = 1; // MSGFLT_ALLOW
+    return filter != nullptr && filter(window, message, allow, nullptr) != FALSE;
+}
 
 HMENU control_id(int id) {
     return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
@@ -68,15 +101,13 @@ bool server_window::create(core::command_hook hook) {
     if (window_ == nullptr) {
         return false;
     }
-    set_rounded_region(window_, width + 1, height);
+    admit_foreign_messages();
     accelerators_ = ::LoadAcceleratorsW(instance_, MAKEINTRESOURCEW(IDA_MAIN));
-    bold_font_.reset(make_font(L"MS Sans Serif", 10, FW_BOLD));
-    version_font_.reset(make_font(L"MS Sans Serif", point_height(8), FW_NORMAL));
-    title_font_.reset(make_font(L"Arial Black", point_height(12), 100));
     create_controls();
+    lay_out(window_dpi(window_), nullptr);
     rebuild_status();
     hidden_ = true;
-    if (!tray_.add(window_, skin_.tray_icon(running()), text_of(core::string_id::caption))) {
+    if (!tray_.add(window_, skin_.tray_icon(running(), dpi_), text_of(core::string_id::caption))) {
         // No notification area: a hidden window could never be reached.
         platform::trace("tray icon not added, showing the window");
         show_window();
@@ -84,24 +115,100 @@ bool server_window::create(core::command_hook hook) {
     return true;
 }
 
+void server_window::admit_foreign_messages() {
+    std::vector<UINT> messages = {tray_callback_message};
+    if (tray_.taskbar_created() != 0) {
+        messages.push_back(tray_.taskbar_created());
+    }
+    for (const auto& r : program_messages) {
+        for (UINT m = r.first; m <= r.last; ++m) {
+            messages.push_back(m);
+        }
+    }
+    admitted_.clear();
+    for (UINT m : messages) {
+        if (admit_message(window_, m)) {
+            admitted_.push_back(m);
+        } else {
+            platform::trace("message %u not admitted: %lu", m, ::GetLastError());
+        }
+    }
+}
+
 void server_window::create_controls() {
     const std::wstring version =
         L"Version " +
         std::wstring(core::version_line,
                      core::version_line + std::char_traits<char>::length(core::version_line));
-    version_ = ::CreateWindowExW(0, L"STATIC", version.c_str(), WS_CHILD | WS_VISIBLE | SS_CENTER,
-                                 10, 52, 290, 175, window_, nullptr, instance_, nullptr);
+    // Placed and given their fonts by lay_out.
+    version_ = ::CreateWindowExW(0, L"STATIC", version.c_str(),
+                                 WS_CHILD | WS_VISIBLE | SS_CENTER | SS_NOPREFIX, 0, 0, 0, 0,
+                                 window_, nullptr, instance_, nullptr);
     status_ = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_CENTER | SS_NOPREFIX,
-                                10, 72, 290, 175, window_, nullptr, instance_, nullptr);
+                                0, 0, 0, 0, window_, nullptr, instance_, nullptr);
+    const DWORD button = WS_CHILD | WS_VISIBLE | BS_OWNERDRAW;
+    hide_ = ::CreateWindowExW(0, L"BUTTON", L"Hide", button, 0, 0, 0, 0, window_,
+                              control_id(ID_HIDE), instance_, nullptr);
+    start_stop_ = ::CreateWindowExW(0, L"BUTTON", L"Stop", button, 0, 0, 0, 0, window_,
+                                    control_id(ID_START_STOP), instance_, nullptr);
+    options_button_ = ::CreateWindowExW(0, L"BUTTON", L"Options", button, 0, 0, 0, 0, window_,
+                                        control_id(ID_OPTIONS), instance_, nullptr);
+}
+
+void server_window::lay_out(UINT dpi, const RECT* suggested) {
+    dpi_ = dpi;
+    bold_font_.reset(make_font(L"MS Sans Serif", scaled(10, dpi), FW_BOLD));
+    version_font_.reset(make_font(L"MS Sans Serif", point_height(8, dpi), FW_NORMAL));
+    title_font_.reset(make_font(L"Arial Black", point_height(12, dpi), 100));
+    RECT at{};
+    ::GetWindowRect(window_, &at);
+    if (suggested != nullptr) {
+        at = *suggested; // where the system moves a window to another monitor's scale
+    }
+    ::SetWindowPos(window_, nullptr, at.left, at.top, scaled(width, dpi), scaled(height, dpi),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    set_rounded_region(window_, width + 1, height, dpi);
+    const std::pair<HWND, RECT> boxes[] = {{version_, version_box},
+                                           {status_, status_box},
+                                           {hide_, hide_box},
+                                           {start_stop_, start_stop_box},
+                                           {options_button_, options_box}};
+    for (const auto& [control, box] : boxes) {
+        const RECT r = scaled(box, dpi);
+        ::SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     ::SendMessageW(version_, WM_SETFONT, reinterpret_cast<WPARAM>(version_font_.get()), FALSE);
     ::SendMessageW(status_, WM_SETFONT, reinterpret_cast<WPARAM>(bold_font_.get()), FALSE);
-    const DWORD button = WS_CHILD | WS_VISIBLE | BS_OWNERDRAW;
-    hide_ = ::CreateWindowExW(0, L"BUTTON", L"Hide", button, 270, 6, 37, 33, window_,
-                              control_id(ID_HIDE), instance_, nullptr);
-    start_stop_ = ::CreateWindowExW(0, L"BUTTON", L"Stop", button, 83, 270, 110, 39, window_,
-                                    control_id(ID_START_STOP), instance_, nullptr);
-    options_button_ = ::CreateWindowExW(0, L"BUTTON", L"Options", button, 199, 270, 110, 39,
-                                        window_, control_id(ID_OPTIONS), instance_, nullptr);
+    tray_.set_icon(skin_.tray_icon(running(), dpi));
+    ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+std::vector<text_box> server_window::text_boxes() const {
+    const auto text_of_window = [](HWND w) {
+        std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(w)) + 1, L'\0');
+        text.resize(static_cast<std::size_t>(
+            ::GetWindowTextW(w, text.data(), static_cast<int>(text.size()))));
+        return text;
+    };
+    const auto client_box = [this](HWND w) {
+        RECT r{};
+        ::GetWindowRect(w, &r);
+        ::MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    return {
+        {L"caption", text_of(core::string_id::caption), title_font_.get(),
+         scaled(caption_face, dpi_), caption_format},
+        {L"version", text_of_window(version_), version_font_.get(), client_box(version_),
+         DT_CENTER | DT_WORDBREAK},
+        {L"status", text_of_window(status_), bold_font_.get(), client_box(status_),
+         DT_CENTER | DT_WORDBREAK},
+        {L"start/stop", start_stop_label(), skin_.button_font(dpi_), client_box(start_stop_),
+         DT_CENTER | DT_SINGLELINE},
+        {L"options", text_of(core::string_id::options), skin_.button_font(dpi_),
+         client_box(options_button_), DT_CENTER | DT_SINGLELINE},
+    };
 }
 
 void server_window::destroy() {
@@ -138,12 +245,23 @@ void server_window::set_ip_text(const std::wstring& text) {
     rebuild_status();
 }
 
+void server_window::set_problem_text(const std::wstring& text) {
+    problem_text_ = text;
+    rebuild_status();
+}
+
+void server_window::show() {
+    if (window_ != nullptr && hidden_) {
+        show_window();
+    }
+}
+
 void server_window::rebuild_status() {
     if (status_ == nullptr) {
         return;
     }
     const std::wstring text = text_of(core::string_id::server_ip) + L" " + ip_text_ + L"\n" +
-                              text_of(core::string_id::description) + L"\n";
+                              text_of(core::string_id::description) + L"\n" + problem_text_;
     ::SetWindowTextW(status_, text.c_str());
     // The static is transparent: the background under it is painted again.
     RECT r{};
@@ -156,7 +274,7 @@ void server_window::refresh_running_state() {
     if (window_ == nullptr) {
         return;
     }
-    tray_.set_icon(skin_.tray_icon(running()));
+    tray_.set_icon(skin_.tray_icon(running(), dpi_));
     ::InvalidateRect(start_stop_, nullptr, FALSE);
     ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     rebuild_status();
@@ -262,29 +380,29 @@ void server_window::handle_command(int id) {
 }
 
 void server_window::paint_background(HDC dc) {
-    draw_bitmap(dc, skin_.main_background());
+    draw_bitmap(dc, skin_.image(skin_image::main_background, dpi_),
+                scaled(RECT{0, 0, width, height}, dpi_));
     // The skin's header carries the caption, as on the other platform.
     HGDIOBJ old = ::SelectObject(dc, title_font_.get());
-    draw_two_colour(dc, text_of(core::string_id::caption), RECT{51, 7, 265, 39}, RGB(0, 0, 0),
-                    RECT{50, 6, 264, 38}, label_light,
-                    DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    draw_two_colour(dc, text_of(core::string_id::caption), scaled(caption_shadow, dpi_),
+                    RGB(0, 0, 0), scaled(caption_face, dpi_), label_light, caption_format);
     ::SelectObject(dc, old);
 }
 
 void server_window::draw_item(const DRAWITEMSTRUCT& item) {
     const bool pressed = (item.itemState & ODS_SELECTED) != 0;
     if (item.CtlID == ID_HIDE) {
-        skin_.draw_button(item, skin_.hide(pressed), std::wstring());
+        skin_.draw_button(item, skin_.hide(pressed, dpi_), std::wstring(), dpi_);
     } else if (item.CtlID == ID_START_STOP) {
-        skin_.draw_button(item, skin_.button(pressed), start_stop_label());
+        skin_.draw_button(item, skin_.button(pressed, dpi_), start_stop_label(), dpi_);
     } else if (item.CtlID == ID_OPTIONS) {
-        skin_.draw_button(item, skin_.button(pressed), text_of(core::string_id::options));
+        skin_.draw_button(item, skin_.button(pressed, dpi_), text_of(core::string_id::options),
+                          dpi_);
     }
 }
 
 bool server_window::handle_notification(UINT message, WPARAM wp, LPARAM lp, LRESULT& result) {
-    if (message != zebrix_notify && message != render_done &&
-        (message < orvanta_first || message > orvanta_last)) {
+    if (!is_program_message(message)) {
         return false;
     }
     platform::window_message m;
@@ -294,7 +412,7 @@ bool server_window::handle_notification(UINT message, WPARAM wp, LPARAM lp, LRES
     m.lparam = static_cast<std::int64_t>(lp);
     // The server's side queues the work and answers at once (1 for Orvanta's).
     result = notify_ ? static_cast<LRESULT>(notify_(m))
-                     : (message >= orvanta_first && message <= orvanta_last);
+                     : (message >= orvanta_messages.first && message <= orvanta_messages.last);
     return true;
 }
 
@@ -332,6 +450,11 @@ bool server_window::handle_message(UINT message, WPARAM wp, LPARAM lp, LRESULT& 
         return true;
     }
     switch (message) {
+    case WM_DPICHANGED:
+        // Moved to a monitor of another scale: the system's rectangle, laid out anew.
+        lay_out(HIWORD(wp), reinterpret_cast<const RECT*>(lp));
+        rebuild_status();
+        break;
     case WM_ERASEBKGND:
         paint_background(reinterpret_cast<HDC>(wp));
         result = 1;

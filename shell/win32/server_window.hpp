@@ -8,6 +8,7 @@
 #include "shell/win32/notification.hpp"
 #include "shell/win32/options_dialog.hpp"
 #include "shell/win32/skin.hpp"
+#include "shell/win32/text_box.hpp"
 #include "shell/win32/tray_icon.hpp"
 #include "shell/win32/window_drag.hpp"
 
@@ -16,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace zs::core {
 class config_store;
@@ -44,6 +46,8 @@ public:
     void destroy(); // removes the tray icon; destroying posts the quit message
 
     void set_ip_text(const std::wstring& text);
+    void set_problem_text(const std::wstring& text); // a third line of the status
+    void show();                                     // out of the tray, when hidden
     void refresh_running_state();
 
     HWND handle() const { return window_; }
@@ -53,6 +57,11 @@ public:
     options_dialog& options() { return options_; }
     HWND hidden_owner() const { return hidden_owner_; }
     std::wstring start_stop_label() const; // as the button draws it
+    UINT dpi() const { return dpi_; }
+    // Every text the window shows, with its font and box, to measure.
+    std::vector<text_box> text_boxes() const;
+    // The messages of other processes the message filter took at create().
+    const std::vector<UINT>& admitted_messages() const { return admitted_; }
 
 private:
     static LRESULT CALLBACK procedure(HWND w, UINT message, WPARAM wp, LPARAM lp);
@@ -61,6 +70,9 @@ private:
     bool handle_notification(UINT message, WPARAM wp, LPARAM lp, LRESULT& result);
     void handle_command(int id);
     void create_controls();
+    // Places everything at the DPI; moved to `suggested` when given.
+    void lay_out(UINT dpi, const RECT* suggested);
+    void admit_foreign_messages();
     void rebuild_status();
     bool running() const;
     void start_stop();
@@ -94,7 +106,10 @@ private:
     gdi_object<HFONT> version_font_; // the version line
     gdi_object<HFONT> title_font_;   // the caption in the header
     std::wstring ip_text_;
+    std::wstring problem_text_;
     bool hidden_ = true;
+    std::vector<UINT> admitted_;
+    UINT dpi_ = base_dpi;
 };
 
 } // namespace zs::shell::win32

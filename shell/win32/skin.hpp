@@ -1,18 +1,20 @@
 #pragma once
 // The skin of the Windows shell: the bitmaps and icons of the program's
 // resources, the fonts, and the drawing of the owner-drawn buttons and
-// two-colour labels.
+// two-colour labels. Everything is laid out in units of 1/96 inch and drawn
+// at the window's DPI: bitmaps come from the set drawn at twice the size
+// when the display is scaled, so they are shrunk, never blown up blurrily.
+#include "shell/win32/dpi.hpp"
+
 #include <windows.h>
 
+#include <array>
 #include <string>
 
 namespace zs::shell::win32 {
 
 inline constexpr COLORREF label_light = RGB(239, 240, 241);
 inline constexpr COLORREF label_dark = RGB(57, 64, 76);
-
-// Font height in logical units for a size in points on the screen.
-int point_height(int points);
 
 // A GDI object deleted when it goes out of scope.
 template <class Handle> class gdi_object {
@@ -35,44 +37,59 @@ private:
 
 HFONT make_font(const wchar_t* face, int height, int weight);
 
-// The window outline: a rectangle to (right, bottom) with 9 x 9 corners.
-void set_rounded_region(HWND window, int right, int bottom);
+// The window outline at the DPI: a rectangle to (right, bottom) layout units
+// with 9 x 9 corners.
+void set_rounded_region(HWND window, int right, int bottom, UINT dpi);
 
-// Copies a bitmap to (0, 0) of dc.
-void draw_bitmap(HDC dc, HBITMAP bitmap);
+// Draws a bitmap into the rectangle (device pixels): copied when the sizes
+// agree, else shrunk with averaging.
+void draw_bitmap(HDC dc, HBITMAP bitmap, RECT into);
+
+enum class skin_image {
+    main_background,
+    options_background,
+    button_normal,
+    button_pressed,
+    hide_normal,
+    hide_pressed
+};
 
 class skin {
 public:
     explicit skin(HINSTANCE instance);
+    ~skin();
     skin(const skin&) = delete;
     skin& operator=(const skin&) = delete;
 
-    HBITMAP main_background() const { return main_background_.get(); }
-    HBITMAP options_background(); // loaded at its first use
-    HBITMAP button(bool pressed) const {
-        return pressed ? button_pressed_.get() : button_normal_.get();
+    // The image to draw at the DPI; the large set is loaded at its first use.
+    HBITMAP image(skin_image which, UINT dpi);
+    HBITMAP button(bool pressed, UINT dpi) {
+        return image(pressed ? skin_image::button_pressed : skin_image::button_normal, dpi);
     }
-    HBITMAP hide(bool pressed) const { return pressed ? hide_pressed_.get() : hide_normal_.get(); }
+    HBITMAP hide(bool pressed, UINT dpi) {
+        return image(pressed ? skin_image::hide_pressed : skin_image::hide_normal, dpi);
+    }
     HICON window_icon() const { return window_icon_; }
-    HICON tray_icon(bool running) const { return running ? running_icon_ : stopped_icon_; }
-    HFONT button_font() const { return button_font_.get(); }
+    // The tray's icons at the DPI's small-icon size.
+    HICON tray_icon(bool running, UINT dpi);
+    HFONT button_font(UINT dpi) const; // made anew when the DPI changes
 
     // An owner-drawn button: its bitmap for the state, then the label in
     // two colours, both one pixel further right and down while pressed.
-    void draw_button(const DRAWITEMSTRUCT& item, HBITMAP bitmap, const std::wstring& label) const;
+    void draw_button(const DRAWITEMSTRUCT& item, HBITMAP bitmap, const std::wstring& label,
+                     UINT dpi) const;
 
 private:
+    static constexpr std::size_t image_count = 6;
     HINSTANCE instance_;
-    gdi_object<HBITMAP> main_background_;
-    gdi_object<HBITMAP> options_background_;
-    gdi_object<HBITMAP> button_normal_;
-    gdi_object<HBITMAP> button_pressed_;
-    gdi_object<HBITMAP> hide_normal_;
-    gdi_object<HBITMAP> hide_pressed_;
+    std::array<gdi_object<HBITMAP>, image_count> plain_;
+    std::array<gdi_object<HBITMAP>, image_count> large_;
     HICON window_icon_;
-    HICON running_icon_;
-    HICON stopped_icon_;
-    gdi_object<HFONT> button_font_;
+    HICON running_icon_ = nullptr;
+    HICON stopped_icon_ = nullptr;
+    int tray_size_ = 0;
+    mutable gdi_object<HFONT> button_font_;
+    mutable UINT button_font_dpi_ = 0;
 };
 
 // Text drawn first in one colour in one rectangle, then in another colour

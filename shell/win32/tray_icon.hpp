@@ -29,6 +29,7 @@ public:
         return taskbar_created_ != 0 && message == taskbar_created_;
     }
     bool shown() const { return shown_; }
+    UINT taskbar_created() const { return taskbar_created_; }
 
 private:
     NOTIFYICONDATAW data() const;

@@ -50,6 +50,15 @@ void win32_shell::set_ip_text(const std::string& text) {
     window_->set_ip_text(widen_ascii(text)); // an address is ASCII
 }
 
+void win32_shell::set_problem_text(const std::string& text) {
+    const std::u16string wide = platform::utf8_to_utf16(text);
+    window_->set_problem_text(std::wstring(wide.begin(), wide.end()));
+}
+
+void win32_shell::show_window() {
+    window_->show();
+}
+
 void win32_shell::refresh_running_state() {
     window_->refresh_running_state();
 }

@@ -1,6 +1,7 @@
 // Start-up order, the running flag, the hook codes and part-way failures.
 #include "core/lifecycle.hpp"
 #include "core/server_log.hpp"
+#include "core/startup_check.hpp"
 #include "platform/files.hpp"
 #include "tests/support/temp_folder.hpp"
 
@@ -44,6 +45,8 @@ public:
     void show_message(const std::u16string& text, message_icon) override {
         j_.events.push_back("message " + std::string(text.begin(), text.end()));
     }
+    void set_problem_text(const std::string& t) override { j_.events.push_back("status " + t); }
+    void show_window() override { j_.events.push_back("show"); }
     void close() override {}
     int run() override {
         j_.events.push_back("run");
@@ -189,6 +192,152 @@ TEST(Lifecycle, FailedStartNamesThePieceThatFailed) {
                             "message Unable to start server\nTCP port 6789 is in use",
                             "message Unable to start server\nTCP port 6789 may not be opened by "
                             "this user"}));
+}
+
+// A folder under a test folder, ending in the separator.
+std::string in(const zs::test::temp_folder& dir, const std::string& name) {
+    return dir.path() + name + zs::platform::path_separator;
+}
+
+// A folder the server cannot write was silent before: jobs failed, the log
+// stayed empty. Told once, after the instance check (a refused copy says
+// nothing), and the message waits for the loop so the service starts first.
+TEST(Lifecycle, StartupProblemsAreLoggedShownAndPutInTheStatusOnce) {
+    zs::test::temp_folder dir{"zs-lccheck"};
+    server_log::open(dir.path());
+    rig r;
+    auto p = r.pieces();
+    p.startup_report = {"Cannot write to /x/ZebHelper: Permission denied. Do this.",
+                        "The log is written to /y/ZebrixServer.log instead."};
+    p.startup_status = "Cannot write to ZebHelper";
+    int first_start_asked = 0;
+    p.first_start = [&] { return ++first_start_asked == 1; };
+    server_lifecycle refused(p, r.shell);
+    refused.run([] { return false; });
+    EXPECT_EQ(r.j.events, (std::vector<std::string>{"message Zebrix Server is already running"}));
+    EXPECT_EQ(first_start_asked, 0); // a refused copy leaves setup's flag alone
+    r.j.events.clear();
+    server_lifecycle l(p, r.shell);
+    l.run([] { return true; });
+    server_log::close();
+    const std::vector<std::string> expected = {
+        "start queue",
+        "create",
+        "status Cannot write to ZebHelper",
+        "message Cannot write to /x/ZebHelper: Permission denied. Do this.\nThe log is written to "
+        "/y/ZebrixServer.log instead.",
+        "start worker",
+        "start tcp",
+        "start discovery",
+        "ip 10.0.0.5",
+        "show",
+        "run"};
+    ASSERT_GE(r.j.events.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(r.j.events.begin(), r.j.events.begin() + 10), expected);
+    EXPECT_EQ(first_start_asked, 1);
+    std::string log;
+    ASSERT_TRUE(zs::platform::read_file(dir / server_log::file_name, log));
+    EXPECT_NE(log.find(" Start-up check: Cannot write to /x/ZebHelper: Permission denied. Do "
+                       "this.\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("Start-up check: Cannot write"), log.rfind("Start-up check: Cannot write"));
+}
+
+// The check itself with what fails even for an administrator: a folder that
+// cannot be made (a file is in the way) and a file in a missing folder; the
+// reason is the system's, the probe file never stays behind, and a file that
+// exists keeps its bytes.
+TEST(StartupCheck, NamesWhatCannotBeWrittenWithTheSystemsReasonAndLeavesNoTrace) {
+    zs::test::temp_folder dir{"zs-check"};
+    startup_check check;
+    EXPECT_TRUE(check.check_folder(dir.path()));
+    EXPECT_TRUE(check.check_folder(in(dir, "outputs"))); // made when missing
+    EXPECT_TRUE(zs::platform::folder_exists(in(dir, "outputs")));
+    ASSERT_TRUE(zs::platform::write_file(dir / "zebinput.txt", "kept"));
+    EXPECT_TRUE(check.check_file(dir / "zebinput.txt"));
+    EXPECT_TRUE(check.check_file(dir / "other.txt")); // made and removed again
+    EXPECT_TRUE(check.fine());
+    EXPECT_EQ(check.report(), "");
+    EXPECT_EQ(check.status_text(), "");
+    std::string kept;
+    ASSERT_TRUE(zs::platform::read_file(dir / "zebinput.txt", kept));
+    EXPECT_EQ(kept, "kept");
+    EXPECT_FALSE(zs::platform::file_exists(dir / probe_file_name));
+    EXPECT_FALSE(zs::platform::file_exists(dir / "other.txt"));
+
+    ASSERT_TRUE(zs::platform::write_file(dir / "blocked", "x"));
+    EXPECT_FALSE(check.check_folder(in(dir, "blocked")));
+    EXPECT_FALSE(
+        check.check_file(dir.path() + "missing" + zs::platform::path_separator + "zebinput.txt"));
+    check.note_config("The configuration cannot be saved (x).", false);
+    check.note_log_file("/home/u/.local/state/ZebrixServer/ZebrixServer.log");
+    // The reasons are the system's own words for the same failures.
+    std::error_code exists;
+    std::error_code missing;
+    zs::platform::make_folders(in(dir, "blocked"), &exists);
+    zs::platform::write_file(dir.path() + "missing" + zs::platform::path_separator + "zebinput.txt",
+                             "", false, &missing);
+    ASSERT_EQ(check.problems().size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_FALSE(check.problems()[i].reason.empty());
+        EXPECT_EQ((i == 0 ? exists : missing).message().find(check.problems()[i].reason), 0u);
+    }
+    const std::vector<std::string> lines = check.report_lines();
+    ASSERT_EQ(lines.size(), 4u);
+    const char sep = zs::platform::path_separator;
+    EXPECT_EQ(lines[0], "Cannot write to " + dir.path() + "blocked: " + check.problems()[0].reason +
+                            ". " + lines[0].substr(lines[0].rfind(". ") + 2));
+    EXPECT_NE(lines[0].find("write access to that folder."), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1].find("Cannot write to " + dir.path() + "missing" + sep +
+                            "zebinput.txt: " + check.problems()[1].reason + ". "),
+              0u)
+        << lines[1];
+    EXPECT_NE(lines[1].find("write access to that file."), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find("new identity at every start"), std::string::npos) << lines[2];
+    EXPECT_EQ(lines[3],
+              "The log is written to /home/u/.local/state/ZebrixServer/ZebrixServer.log instead.");
+    EXPECT_EQ(check.status_text(), "Cannot write to blocked, zebinput.txt");
+}
+
+// The unpacked portable archive runs outside any Zebrix folder; it used to
+// start silently and fail every Zebrix request.
+TEST(StartupCheck, AServerOutsideAZebrixFolderSaysWhy) {
+    zs::test::temp_folder dir{"zs-check"};
+    startup_check check;
+    check.check_program(dir / "zebw.exe", dir.path());
+    ASSERT_FALSE(check.fine());
+    EXPECT_EQ(check.report().find("There is no zebw.exe in " +
+                                  dir.path().substr(0, dir.path().size() - 1) + ", so neither"),
+              0u)
+        << check.report();
+    EXPECT_EQ(check.status_text(), "Not in a Zebrix folder (no zebw.exe)");
+    startup_check in_place;
+    ASSERT_TRUE(zs::platform::write_file(dir / "zebw.exe", ""));
+    in_place.check_program(dir / "zebw.exe", dir.path());
+    EXPECT_TRUE(in_place.fine());
+}
+
+// Setup's first-start flag shows the window once: it is gone afterwards.
+TEST(StartupCheck, FirstStartFlagIsTakenOnce) {
+    zs::test::temp_folder dir{"zs-check"};
+    EXPECT_FALSE(take_first_start_flag(dir.path()));
+    ASSERT_TRUE(zs::platform::write_file(dir / first_start_flag, ""));
+    EXPECT_TRUE(take_first_start_flag(dir.path()));
+    EXPECT_FALSE(take_first_start_flag(dir.path()));
+}
+
+// With the helper folder shut, the log goes to the user's own folder.
+TEST(StartupCheck, LogFolderFallsBackWhenTheHelperFolderCannotBeWritten) {
+    zs::test::temp_folder dir{"zs-check"};
+    startup_check fine;
+    EXPECT_EQ(choose_log_folder(fine, dir.path(), in(dir, "state")), dir.path());
+    EXPECT_TRUE(fine.fine());
+    ASSERT_TRUE(zs::platform::write_file(dir / "shut", "x"));
+    startup_check shut;
+    EXPECT_EQ(choose_log_folder(shut, in(dir, "shut"), in(dir, "state")), in(dir, "state"));
+    EXPECT_TRUE(zs::platform::folder_exists(in(dir, "state")));
+    EXPECT_EQ(shut.problems().size(), 1u);
 }
 
 } // namespace

@@ -115,6 +115,22 @@ TEST(main_window, starts_hidden_and_toggles_from_tray_hide_button_and_minimize) 
     EXPECT_FALSE(window.windowState() & Qt::WindowMinimized);
 }
 
+// The first start after setup shows the window once, with what the
+// start-up check found under the address.
+TEST(main_window, first_start_shows_the_window_with_the_startup_problem) {
+    shell_rig rig;
+    auto& window = *rig.controller().window();
+    ASSERT_FALSE(window.isVisible());
+    rig.shell->set_problem_text("Cannot write to ZebHelper");
+    rig.shell->show_window();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(rig.controller().hidden());
+    EXPECT_EQ(window.status_text(),
+              "Server IP:  192.168.7.21\n<description here>\nCannot write to ZebHelper");
+    rig.shell->show_window(); // shown already: stays so
+    EXPECT_TRUE(window.isVisible());
+}
+
 TEST(main_window, without_a_notification_area_it_is_shown_and_minimizes_instead_of_hiding) {
     shell_rig rig(false);
     auto& window = *rig.controller().window();

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 #include <thread>
 
 namespace zs::shell::win32::test {
@@ -56,6 +57,30 @@ TEST(Win32MainWindow, StartsHiddenInTheTrayOrShownWithoutOne) {
     // Without a notification area a hidden window could never be reached.
     EXPECT_EQ(::IsWindowVisible(rig.main()) != FALSE, !with_display());
     EXPECT_EQ(rig.shell.window().hidden(), with_display());
+}
+
+// Hidden in a tray that Windows 11 folds away, a server started by setup
+// went unseen; a start-up problem was in no window at all.
+TEST(Win32MainWindow, FirstStartShowsTheWindowWithTheStartupProblemInTheStatus) {
+    shell_rig rig;
+    rig.shell.set_problem_text("Cannot write to ZebHelper");
+    rig.shell.show_window();
+    EXPECT_TRUE(::IsWindowVisible(rig.main()));
+    EXPECT_FALSE(rig.shell.window().hidden());
+    std::wstring status;
+    for (HWND c = ::GetWindow(rig.main(), GW_CHILD); c != nullptr;
+         c = ::GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t text[512] = {};
+        ::GetWindowTextW(c, text, 512);
+        if (std::wstring(text).find(L"192.0.2.7") != std::wstring::npos) {
+            status = text;
+        }
+    }
+    EXPECT_NE(status.find(L"\nCannot write to ZebHelper"), std::wstring::npos) << status;
+    rig.pump(std::chrono::milliseconds(300));
+    screenshot(rig.main(), "first-start");
+    rig.shell.show_window(); // shown already: stays so
+    EXPECT_TRUE(::IsWindowVisible(rig.main()));
 }
 
 TEST(Win32MainWindow, StartStopAndTheTrayMenuRelabel) {
@@ -201,6 +226,105 @@ TEST(Win32MainWindow, NotificationsAreAnsweredAndHandedOn) {
     EXPECT_EQ(rig.notifications[0].lparam, 6);
     EXPECT_TRUE(rig.notifications[0].sent);
     EXPECT_EQ(rig.notifications[3].message, 1424U);
+}
+
+// Run elevated, the server heard nothing a program of the user sent it:
+// Windows drops messages from a lower integrity level unless the window
+// admits them. Every message the window hands on to the server must be
+// admitted, with the shell's tray and TaskbarCreated, and nothing more.
+TEST(Win32MainWindow, MessageFilterAdmitsExactlyWhatOtherProcessesSend) {
+    shell_rig rig;
+    const std::vector<UINT>& admitted = rig.shell.window().admitted_messages();
+    std::set<UINT> handed_on;
+    for (UINT m = WM_USER; m < 0xC000; ++m) {
+        if (m == posted_work_message) {
+            continue; // the shell's own, posted within the process
+        }
+        rig.notifications.clear();
+        ::SendMessageW(rig.main(), m, 0, 0);
+        if (!rig.notifications.empty()) {
+            handed_on.insert(m);
+        }
+    }
+    std::set<UINT> expected = handed_on;
+    expected.insert(tray_callback_message);
+    expected.insert(::RegisterWindowMessageW(L"TaskbarCreated"));
+    EXPECT_EQ(std::set<UINT>(admitted.begin(), admitted.end()), expected);
+    EXPECT_EQ(admitted.size(), expected.size()); // each once
+    EXPECT_GT(handed_on.size(), 2u);
+}
+
+// A text wider or taller than the box it is drawn in; empty when it fits.
+std::wstring cut_off(HWND window, const text_box& t) {
+    HDC dc = ::GetDC(window);
+    HGDIOBJ old = ::SelectObject(dc, t.font);
+    const int w = t.box.right - t.box.left;
+    const int h = t.box.bottom - t.box.top;
+    SIZE need{};
+    if ((t.format & DT_SINGLELINE) != 0) {
+        ::GetTextExtentPoint32W(dc, t.text.c_str(), static_cast<int>(t.text.size()), &need);
+    } else {
+        // Wrapped at the box's width: a word wider than the box widens the result.
+        RECT calc{0, 0, w, 0};
+        ::DrawTextW(dc, t.text.c_str(), static_cast<int>(t.text.size()), &calc,
+                    t.format | DT_CALCRECT | DT_NOPREFIX);
+        need = SIZE{calc.right - calc.left, calc.bottom - calc.top};
+    }
+    ::SelectObject(dc, old);
+    ::ReleaseDC(window, dc);
+    if (need.cx <= w && need.cy <= h) {
+        return L"";
+    }
+    return t.name + L" \"" + t.text + L"\" needs " + std::to_wstring(need.cx) + L"x" +
+           std::to_wstring(need.cy) + L" in " + std::to_wstring(w) + L"x" + std::to_wstring(h);
+}
+
+// At 150 % the Options hint was cut and at 200 % labels and the caption were,
+// with the version line over the address: the layout stayed in pixels while
+// the fonts grew. Run at 96, 144 and 192 DPI (LogPixels of the prefix).
+TEST(Win32Scaling, EveryWindowFollowsTheScaleAndNoTextIsCutOff) {
+    shell_rig rig;
+    rig.shell.set_problem_text("Cannot write to ZebHelper, outputs, zebinput.txt");
+    rig.shell.show_window();
+    HDC screen = ::GetDC(nullptr);
+    const UINT screen_dpi = static_cast<UINT>(::GetDeviceCaps(screen, LOGPIXELSY));
+    ::ReleaseDC(nullptr, screen);
+    const UINT dpi = rig.shell.window().dpi();
+    EXPECT_EQ(dpi, screen_dpi);
+    RECT r{};
+    ::GetWindowRect(rig.main(), &r);
+    EXPECT_EQ(r.right - r.left, scaled(312, dpi));
+    EXPECT_EQ(r.bottom - r.top, scaled(314, dpi));
+    for (const text_box& t : rig.shell.window().text_boxes()) {
+        EXPECT_EQ(cut_off(rig.main(), t), L"") << "at " << dpi << " DPI";
+    }
+    // The version line ends above the status text.
+    const auto boxes = rig.shell.window().text_boxes();
+    EXPECT_LE(boxes[1].box.bottom, boxes[2].box.top);
+    rig.pump(std::chrono::milliseconds(300));
+    screenshot(rig.main(), "main-" + std::to_string(dpi));
+
+    rig.command(ID_OPTIONS);
+    options_dialog& options = rig.shell.window().options();
+    ASSERT_TRUE(options.is_open());
+    for (const text_box& t : options.text_boxes()) {
+        EXPECT_EQ(cut_off(options.window(), t), L"") << "at " << dpi << " DPI";
+    }
+    rig.pump(std::chrono::milliseconds(300));
+    screenshot(options.window(), "options-" + std::to_string(dpi));
+
+    // Moved to a monitor of twice the scale: the system's rectangle, all laid out anew.
+    options.close();
+    const UINT twice = dpi * 2;
+    RECT suggested{r.left, r.top, r.left + scaled(312, twice), r.top + scaled(314, twice)};
+    ::SendMessageW(rig.main(), WM_DPICHANGED, MAKEWPARAM(twice, twice),
+                   reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(rig.shell.window().dpi(), twice);
+    ::GetWindowRect(rig.main(), &r);
+    EXPECT_EQ(r.right - r.left, scaled(312, twice));
+    for (const text_box& t : rig.shell.window().text_boxes()) {
+        EXPECT_EQ(cut_off(rig.main(), t), L"") << "after the move to " << twice << " DPI";
+    }
 }
 
 TEST(Win32MainWindow, PostedWorkRunsOnTheWindowThread) {
