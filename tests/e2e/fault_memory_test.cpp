@@ -126,7 +126,9 @@ TEST(MemoryFault, LargeJobTextsAreNotKeptAfterTheirJobsEnd) {
 // 4,194,300 empty names in one 16 MiB request took the server from 6 MB to
 // over 1 GB (a file object and a read of song.txt per name) and, under an
 // address-space limit, ended it. Now the request is refused with a reply
-// naming the limit, and the session and server go on.
+// naming the limit, and the session and server go on. (On Windows 600,000
+// names kept the server busy 111 s past its close, holding Orvanta; this
+// case also runs against the Windows stage.)
 TEST(MemoryFault, OrvantaRequestOfMillionsOfNamesIsRefused) {
     test::staged_server server;
     ASSERT_TRUE(server.start());
@@ -151,7 +153,9 @@ TEST(MemoryFault, OrvantaRequestOfMillionsOfNamesIsRefused) {
     ASSERT_NE(text, nullptr);
     EXPECT_NE(text->data.find("at most 1000"), std::string::npos) << text->data;
     // The request's own names are all it costs (32 bytes each at most, beside the body).
-    EXPECT_LT(peak - before, 320 * 1024);
+    if (!test::windows_stage()) { // under Wine the process measured is not the server
+        EXPECT_LT(peak - before, 320 * 1024);
+    }
 
     // The same session goes on; a list within the limit gets its files.
     protocol::item_list two;
