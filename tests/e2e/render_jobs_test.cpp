@@ -25,7 +25,7 @@ constexpr const char* unable = "Server is unable to process the request";
 test::job_reply request(std::uint16_t port, std::int32_t type, std::int32_t id,
                         const std::string& body, const std::string& password = "kxvwq",
                         std::int32_t length = -2) {
-    test::job_call_options options{password, std::nullopt, true};
+    test::job_call_options options{password, std::nullopt, true, {}};
     if (length != -2) {
         options.announced_length = length;
     }
