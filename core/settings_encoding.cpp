@@ -21,12 +21,18 @@ std::string from_utf16(const std::string& bytes, bool big_endian) {
         const auto second = static_cast<unsigned char>(bytes[i + 1]);
         wide += static_cast<char16_t>(big_endian ? first << 8 | second : second << 8 | first);
     }
-    return platform::utf8_to_ansi(platform::utf16_to_utf8(wide));
+    return platform::utf16_to_utf8(wide);
 }
 
-std::string to_utf16(const std::string& ansi, bool big_endian) {
+std::string to_utf16(const std::string& utf8, bool big_endian) {
     std::string bytes;
-    for (const char16_t c : platform::utf8_to_utf16(platform::ansi_to_utf8(ansi))) {
+    bool complete = true;
+    std::u16string wide = platform::utf8_to_utf16(utf8, &complete);
+    if (!complete) {
+        // A value typed through an ANSI window is no UTF-8: kept as its letters.
+        wide = platform::utf8_to_utf16(platform::ansi_to_utf8(utf8));
+    }
+    for (const char16_t c : wide) {
         const auto high = static_cast<char>(c >> 8);
         const auto low = static_cast<char>(c & 0xFF);
         bytes += big_endian ? high : low;
@@ -45,10 +51,9 @@ bool decode_settings(const std::string& bytes, settings_text& out, std::string& 
         const bool big_endian = starts_with(bytes, utf16be_bom);
         decoded = {big_endian ? settings_encoding::utf16be : settings_encoding::utf16le,
                    from_utf16(bytes.substr(2), big_endian)};
-        // Cut, broken or not in the code page: saving would change what the owner wrote.
+        // Cut or broken: saving would change what the owner wrote.
         if (encode_settings(decoded.text, decoded.encoding) != bytes) {
-            reason = "its Unicode (UTF-16) text is cut short, broken or holds characters the "
-                     "ANSI code page lacks; save it as ANSI or UTF-8";
+            reason = "its Unicode (UTF-16) text is cut short or broken; save it as UTF-8";
             return false;
         }
     } else {

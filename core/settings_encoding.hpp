@@ -11,13 +11,14 @@ enum class settings_encoding { plain, utf8_bom, utf16le, utf16be };
 
 struct settings_text {
     settings_encoding encoding = settings_encoding::plain;
-    // The bytes after the mark; UTF-16 in the ANSI code page, as a plain file holds it.
+    // The bytes after the mark; UTF-16 as UTF-8, so it reads like the same
+    // text saved as UTF-8 with BOM.
     std::string text;
 };
 
 // False with `reason` when the bytes are no text the server can read back
-// unchanged: UTF-16 that is cut or broken or holds a character the ANSI code
-// page lacks, or NUL characters (UTF-16 without its mark, say).
+// unchanged: UTF-16 that is cut short or broken (a lone surrogate), or NUL
+// characters (UTF-16 without its mark, say).
 bool decode_settings(const std::string& bytes, settings_text& out, std::string& reason);
 std::string encode_settings(const std::string& text, settings_encoding encoding);
 
