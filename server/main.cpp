@@ -93,7 +93,9 @@ int main(int argc, char** argv) {
         core::server_log::line(config.load_error() + "; the server stops");
         return 1;
     }
-    layout.set_orvanta_folder_source([&config] { return config.orvanta_folder(); });
+    // The setting is in the machine's code page; paths here are UTF-8.
+    layout.set_orvanta_folder_source(
+        [&config] { return platform::ansi_to_utf8(config.orvanta_folder()); });
     core::install_string_table(layout.helper_dir());
     if (std::error_code why; !platform::make_folders(layout.outputs_dir(), &why)) {
         core::server_log::line("Cannot make " + layout.outputs_dir() + ": " + why.message());

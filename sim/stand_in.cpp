@@ -1,6 +1,7 @@
 #include "sim/stand_in.hpp"
 
 #include "core/text.hpp"
+#include "platform/codepage.hpp"
 #include "platform/exe_path.hpp"
 #include "platform/files.hpp"
 
@@ -164,6 +165,10 @@ int stand_in::run(const std::string& class_name, const std::string& title,
 
 bool write_text(const std::string& path, const std::string& text) {
     return platform::write_file(path, text, true);
+}
+
+bool write_ansi_text(const std::string& path, const std::string& utf8) {
+    return write_text(path, platform::utf8_to_ansi(utf8));
 }
 
 std::string sample_mp4(std::size_t payload_bytes) {

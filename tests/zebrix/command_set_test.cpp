@@ -156,6 +156,21 @@ TEST_F(ZebrixCommands, SongTextReturnsOutputAndOnlyPlainRequestedFiles) {
     EXPECT_FALSE(exists("zeboutput.txt"));
     EXPECT_TRUE(exists("outside.txt"));
 
+    // A name in the code page ("Café.txt") was taken as UTF-8 and never found.
+    program.reply = [this](auto, auto) {
+        put("zeboutput.txt", "the song text");
+        put("Caf\xC3\xA9.txt", "cafe");
+        return 1;
+    };
+    req = request(2, 3, 7);
+    req.add_file_list()->names = {"Caf\xE9.txt"};
+    r = commands.execute(req);
+    files = r->find_file_list();
+    ASSERT_NE(files, nullptr);
+    ASSERT_EQ(files->files.size(), 1u);
+    EXPECT_EQ(files->files[0]->name, "Caf\xE9.txt");
+    EXPECT_EQ(files->files[0]->content, "cafe");
+
     program.reply = [](auto, auto) { return 1; }; // no output written
     expect_error(*commands.execute(request(3)), 2, 0, "Can't read output");
     program.reply = [](auto, auto) { return -1; };
