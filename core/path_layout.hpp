@@ -1,5 +1,8 @@
 #pragma once
-// Every folder and fixed file path the drivers use. Folders end in "/".
+// Every folder and fixed file path the drivers use, each written with the
+// platform's one separator. Folders end in it.
+#include "platform/files.hpp"
+
 #include <functional>
 #include <string>
 
@@ -23,8 +26,8 @@ public:
 
     const std::string& helper_dir() const { return helper_; }
     const std::string& zebrix_dir() const { return zebrix_; }
-    std::string outputs_dir() const { return helper_ + "outputs/"; }
-    std::string zebmini_dir() const { return zebrix_ + "ZebMini/"; }
+    std::string outputs_dir() const { return helper_ + "outputs" + sep; }
+    std::string zebmini_dir() const { return zebrix_ + "ZebMini" + sep; }
     std::string zebw3_path() const { return zebrix_ + "zebw3.exe"; }
     std::string zebw_path() const { return zebrix_ + "zebw.exe"; }
     std::string zebrix_input_path() const { return zebrix_ + "zebinput.txt"; }
@@ -32,12 +35,14 @@ public:
     std::string helper_output_path() const { return helper_ + "zeboutput.txt"; }
 
     std::string orvanta_dir() const;
-    std::string ov_input_path() const { return orvanta_dir() + "OvHelper/ovinput.txt"; }
-    std::string ov_output_path() const { return orvanta_dir() + "OvHelper/ovoutput.txt"; }
-    std::string ov_section_names_path() const {
-        return orvanta_dir() + "OvHelper/SectionNames.Txt";
+    // The Orvanta folder's exchange folder joined with a file name.
+    std::string in_ov_helper(const std::string& name) const {
+        return orvanta_dir() + "OvHelper" + sep + name;
     }
-    std::string ov_track_names_path() const { return orvanta_dir() + "OvHelper/TrackNames.Txt"; }
+    std::string ov_input_path() const { return in_ov_helper("ovinput.txt"); }
+    std::string ov_output_path() const { return in_ov_helper("ovoutput.txt"); }
+    std::string ov_section_names_path() const { return in_ov_helper("SectionNames.Txt"); }
+    std::string ov_track_names_path() const { return in_ov_helper("TrackNames.Txt"); }
     std::string orvanta_exe_path() const { return orvanta_dir() + "orvanta.exe"; }
 
     std::string in_helper(const std::string& name) const { return helper_ + name; }
@@ -45,6 +50,7 @@ public:
     std::string in_zebmini(const std::string& name) const { return zebmini_dir() + name; }
 
 private:
+    static constexpr char sep = platform::path_separator;
     std::string helper_;
     std::string zebrix_;
     std::function<std::string()> orvanta_source_;

@@ -30,7 +30,7 @@ const std::string* request_text(const ZebRequest& request) {
 } // namespace
 
 std::string orvanta_controller::helper_file(const char* name) const {
-    return layout_.in_orvanta(std::string(OV_HELPER_FOLDER) + name);
+    return layout_.in_ov_helper(name);
 }
 
 void orvanta_controller::dispatch(const ZebRequest& request) {
@@ -64,7 +64,7 @@ void orvanta_controller::dispatch(const ZebRequest& request) {
         track_name_upload(request, *row);
         return;
     case ov_pattern::folder_query:
-        send_data(request.header.request_id, driver_.folder());
+        send_data(request.header.request_id, platform::utf8_to_ansi(driver_.folder()));
         return;
     case ov_pattern::song_status:
         song_status_block(request, *row);

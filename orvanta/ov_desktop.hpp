@@ -21,7 +21,8 @@ public:
                                                  const std::vector<std::string>& args,
                                                  std::chrono::milliseconds wait) = 0;
     virtual bool process_runs(platform::process_id pid) = 0;
-    virtual std::vector<platform::window_info> windows() = 0; // topmost first
+    // The windows of that process, topmost first (others may be among them).
+    virtual std::vector<platform::window_info> windows(platform::process_id pid) = 0;
     virtual std::int64_t send(platform::window_handle window, std::uint32_t message,
                               std::int64_t wparam, std::int64_t lparam) = 0;
     virtual bool post(platform::window_handle window, std::uint32_t message, std::int64_t wparam,

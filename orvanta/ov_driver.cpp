@@ -66,7 +66,7 @@ platform::process_id OV::start_program() {
 }
 
 platform::window_handle OV::find_window(platform::process_id pid) {
-    for (const auto& w : desktop_.windows()) {
+    for (const auto& w : desktop_.windows(pid)) {
         if (static_cast<platform::process_id>(w.pid) != pid) {
             continue;
         }

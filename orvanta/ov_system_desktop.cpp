@@ -17,7 +17,9 @@ public:
         return platform::start_process(path, args, platform::current_folder(), wait);
     }
     bool process_runs(platform::process_id pid) override { return platform::process_runs(pid); }
-    std::vector<platform::window_info> windows() override { return platform::enumerate_windows(); }
+    std::vector<platform::window_info> windows(platform::process_id pid) override {
+        return platform::windows_of_process(pid);
+    }
     std::int64_t send(platform::window_handle window, std::uint32_t message, std::int64_t wparam,
                       std::int64_t lparam) override {
         return platform::send_message(window, message, wparam, lparam, cancel_);

@@ -24,7 +24,7 @@ inline constexpr int OV_CMD_NOTIFY_WINDOW = 19; // lParam: the window, 0 withdra
 inline constexpr int OV_CMD_JOB_STATE = 24;     // reply 0 working, 1 finished
 
 // The exchange folder inside the Orvanta folder, and its files.
-inline constexpr char OV_HELPER_FOLDER[] = "OvHelper/";
+inline constexpr char OV_HELPER_FOLDER[] = "OvHelper"; // then the separator
 inline constexpr char OV_INPUT_FILE[] = "ovinput.txt";
 inline constexpr char OV_OUTPUT_FILE[] = "ovoutput.txt";
 inline constexpr char OV_SONG_LIST_FILE[] = "songlist.txt";

@@ -28,6 +28,11 @@ struct window_info {
 // run are skipped and removed.
 std::vector<window_info> enumerate_windows();
 std::vector<window_info> enumerate_windows(const std::string& desktop_folder);
+// The windows of one other process, topmost first. Class and title are read
+// only for that process's windows, and never for this process's own: on
+// Windows reading the title of one's own window waits for the thread that
+// owns it, which may be waiting for the caller.
+std::vector<window_info> windows_of_process(std::uint32_t pid);
 
 // Lets one thread end the sends of others at once: while it is set, every
 // send and post given it gives up without waiting ("no answer").

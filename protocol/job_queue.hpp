@@ -31,8 +31,10 @@ public:
     virtual job_outcome job_result(std::int32_t id, std::string& message, int& number) = 0;
     // The first result file of the job that can be read.
     virtual bool find_job_result(std::int32_t id, std::string& path) = 0;
-    // Packs the job folder into an archive beside it.
-    virtual bool zip_job_folder(std::int32_t id, std::string& path) = 0;
+    // Packs the job folder into an archive beside it; on a failure `path`
+    // names what is left of the archive and `reason` (when given) says why.
+    virtual bool zip_job_folder(std::int32_t id, std::string& path,
+                                std::string* reason = nullptr) = 0;
     virtual void remove_job(std::int32_t id) = 0;
 };
 

@@ -18,6 +18,7 @@ constexpr const char* connection_error = "Connection error";
 constexpr const char* unable = "Server is unable to process the request";
 constexpr const char* queue_full = "The job queue is full; try again later";
 constexpr const char* share_full = "The job queue is full for this client; try again later";
+constexpr const char* not_packed = "The job's results could not be read";
 
 } // namespace
 
@@ -223,14 +224,25 @@ void proto0_client::fetch(bool archive) {
         send_error(message);
         return;
     }
+    // A result that exists but cannot be packed or read is a failure with its
+    // reason, never an empty success; the job stays for another try.
     std::string path;
-    if (archive ? queue.zip_job_folder(id, path) : queue.find_job_result(id, path)) {
-        if (!platform::read_file(path, reply_body_)) {
-            reply_body_.clear();
-        }
-        if (archive) {
-            platform::remove_file(path);
-        }
+    std::string reason;
+    std::error_code why;
+    const bool found =
+        archive ? queue.zip_job_folder(id, path, &reason) : queue.find_job_result(id, path);
+    if (found && !platform::read_file(path, reply_body_, &why)) {
+        reason = why.message();
+    }
+    if (archive && !path.empty()) {
+        platform::remove_file(path);
+    }
+    if (!reason.empty()) {
+        reply_body_.clear();
+        core::server_log::line("Render job " + std::to_string(id) + ": " + not_packed + ": " +
+                               reason);
+        send_error(std::string(not_packed) + ": " + reason);
+        return;
     }
     send_response(0, id, outcome == job_outcome::succeeded_with_number ? number : 0);
     queue.remove_job(id);

@@ -106,7 +106,9 @@ int main(int argc, char** argv) {
         core::server_log::line(config.load_error() + "; the server stops");
         return 1;
     }
-    layout.set_orvanta_folder_source([&config] { return config.orvanta_folder(); });
+    // The setting is in the machine's code page; paths here are UTF-8.
+    layout.set_orvanta_folder_source(
+        [&config] { return platform::ansi_to_utf8(config.orvanta_folder()); });
     core::install_string_table(layout.helper_dir());
     check.check_folder(layout.outputs_dir());
     if (platform::file_exists(layout.zebw_path())) {

@@ -2,6 +2,7 @@
 // posted jobs 1 and 102 and writes its files into OvHelper/ beside it.
 #include "orvanta/command_table.hpp"
 #include "orvanta/program_interface.hpp"
+#include "platform/files.hpp"
 #include "sim/stand_in.hpp"
 
 #include <algorithm>
@@ -17,7 +18,7 @@ namespace {
 class orvanta_program {
 public:
     explicit orvanta_program(sim::stand_in& self)
-        : self_(self), helper_(self.folder() + OV_HELPER_FOLDER),
+        : self_(self), helper_(self.folder() + OV_HELPER_FOLDER + platform::path_separator),
           job_state_(std::make_shared<std::atomic<int>>(1)) {}
 
     std::int64_t handle_message(const platform::window_message& m) {
@@ -51,8 +52,9 @@ private:
         const std::string helper = helper_;
         auto state = job_state_;
         auto finish = [helper, output, state] {
-            sim::write_text(helper + OV_SONG_LIST_FILE,
-                            "1=Multitrack Demo\n2=Live Session\n3=Band Rehearsal\n");
+            sim::write_ansi_text(helper + OV_SONG_LIST_FILE,
+                                 "1=Multitrack Demo\n2=Live Session\n3=Band Rehearsal\n"
+                                 "4=Caf\xC3\xA9 Session\n");
             sim::write_text(helper + OV_OUTPUT_FILE, output);
             state->store(1);
         };

@@ -1,6 +1,7 @@
 #include "sim/stand_in.hpp"
 
 #include "core/text.hpp"
+#include "platform/codepage.hpp"
 #include "platform/exe_path.hpp"
 #include "platform/files.hpp"
 
@@ -128,13 +129,13 @@ void stand_in::notify(const key_values& b, long long code, platform::window_hand
 }
 
 void stand_in::log(const platform::window_message& m, std::optional<std::int64_t> reply) const {
-    // Binary mode: the log's lines end in LF on every system.
-    if (std::FILE* f = std::fopen((exe_ + ".log").c_str(), "ab")) {
-        const std::string r = reply ? std::to_string(*reply) : "-";
-        std::fprintf(f, "%s %u %lld %lld %s\n", m.sent ? "sent" : "posted", m.message,
-                     static_cast<long long>(m.wparam), static_cast<long long>(m.lparam), r.c_str());
-        std::fclose(f);
-    }
+    // Through platform/ (a folder beyond ASCII opens on Windows too); the
+    // log's lines end in LF on every system.
+    const std::string r = reply ? std::to_string(*reply) : "-";
+    platform::append_file(exe_ + ".log", std::string(m.sent ? "sent" : "posted") + " " +
+                                             std::to_string(m.message) + " " +
+                                             std::to_string(m.wparam) + " " +
+                                             std::to_string(m.lparam) + " " + r + "\n");
 }
 
 int stand_in::run(const std::string& class_name, const std::string& title,
@@ -164,6 +165,10 @@ int stand_in::run(const std::string& class_name, const std::string& title,
 
 bool write_text(const std::string& path, const std::string& text) {
     return platform::write_file(path, text, true);
+}
+
+bool write_ansi_text(const std::string& path, const std::string& utf8) {
+    return write_text(path, platform::utf8_to_ansi(utf8));
 }
 
 std::string sample_mp4(std::size_t payload_bytes) {

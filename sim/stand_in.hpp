@@ -59,6 +59,9 @@ private:
 
 // Writes the text with every LF stored as CR LF.
 bool write_text(const std::string& path, const std::string& text);
+// The same for a text given in UTF-8: stored in the machine's ANSI code page,
+// as the real programs write every text file.
+bool write_ansi_text(const std::string& path, const std::string& utf8);
 // A small file that looks like an MP4 audio file (ftyp, free, mdat boxes).
 std::string sample_mp4(std::size_t payload_bytes);
 

@@ -1,5 +1,8 @@
 // Stand-in for the interactive Zebrix program: answers WM_ZEBW_COMMAND and
-// writes its result files into the helper folder beside it.
+// writes its result files into the helper folder beside it, in the machine's
+// ANSI code page as the real program does, with letters beyond ASCII in
+// texts and in the name of one file.
+#include "platform/files.hpp"
 #include "sim/stand_in.hpp"
 #include "zebrix/command_table.hpp"
 #include "zebrix/program_interface.hpp"
@@ -14,7 +17,7 @@ namespace {
 class zebw_program {
 public:
     explicit zebw_program(sim::stand_in& self)
-        : self_(self), helper_(self.folder() + "ZebHelper/") {}
+        : self_(self), helper_(self.folder() + "ZebHelper" + platform::path_separator) {}
 
     std::int64_t handle_message(const platform::window_message& m) {
         if (m.message != WM_ZEBW_COMMAND) {
@@ -54,13 +57,16 @@ private:
         const zebw_command* row = find_zebw_command(static_cast<std::int32_t>(code));
         const zebw_pattern pattern = row ? row->pattern : zebw_pattern::plain_send;
         if (pattern == zebw_pattern::song_list) {
-            sim::write_text(helper_ + ZEBW_SONG_LIST_FILE,
-                            "1=Demo Song One\n2=Demo Song Two\n3=Demo Song Three\n");
+            sim::write_ansi_text(helper_ + ZEBW_SONG_LIST_FILE,
+                                 "1=Demo Song One\n2=Demo Song Two\n3=Demo Song Three\n"
+                                 "4=Canci\xC3\xB3n Cuatro\n");
         } else if (pattern == zebw_pattern::song_transfer) {
             const std::string song = "[Song]\nNumber=" + std::to_string(first) +
                                      "\nTitle=Demo Song " + std::to_string(first) +
                                      "\nStyle=Pop\nTempo=120\nKey=C\n";
             sim::write_text(helper_ + ZEBW_SONG_FILE, song);
+            sim::write_ansi_text(helper_ + "Canci\xC3\xB3n.txt",
+                                 "T\xC3\xADtulo=Demo\n"); // "Canción.txt"
             sim::write_text(helper_ + ZEBW_OUTPUT_FILE, error.value_or(song));
             return 1;
         } else if (pattern == zebw_pattern::section_names) {

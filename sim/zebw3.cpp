@@ -1,6 +1,10 @@
 // Stand-in for the background Zebrix renderer: on WM_ZEBW3_RENDER it reads
 // the job in the Zebrix folder's zebinput.txt, replies at once, renders in
 // the background and posts WM_ZEBW3_DONE to the window the job names.
+// As the real renderer, it reads its input in the machine's ANSI code page
+// and writes its results only into an output folder that exists exactly as
+// written; its texts and one result's name hold letters beyond ASCII.
+#include "platform/codepage.hpp"
 #include "platform/files.hpp"
 #include "sim/stand_in.hpp"
 #include "zebrix/program_interface.hpp"
@@ -15,9 +19,12 @@ using namespace zs::zebrix;
 
 namespace {
 
+// A result whose name is beyond ASCII, in every job that succeeds.
+constexpr const char* named_result = "R\xC3\xA9sum\xC3\xA9.txt"; // "Résumé.txt"
+
 struct render_job {
     platform::window_handle notify = 0;
-    std::string output_dir;
+    std::string output_dir; // empty: the folder named cannot be written into
     std::string output = "audio";
     long long render_ms = 200;
     std::optional<long long> time_sig;
@@ -31,9 +38,15 @@ render_job read_job(const std::string& path) {
     render_job job;
     job.notify =
         static_cast<platform::window_handle>(kv.number(ZEBW3_KEY_NOTIFY_WINDOW).value_or(0));
-    job.output_dir = kv.text(ZEBW3_KEY_OUTPUT_DIRECTORY).value_or("");
-    if (!job.output_dir.empty() && job.output_dir.back() != '/') {
-        job.output_dir += '/';
+    // The folder as written (in the code page), joined with the result's
+    // name: it must end in the system's separator, use no other, and exist.
+    const std::string dir =
+        platform::ansi_to_utf8(kv.text(ZEBW3_KEY_OUTPUT_DIRECTORY).value_or(""));
+    const bool foreign_separator =
+        platform::path_separator == '\\' && dir.find('/') != std::string::npos;
+    if (!dir.empty() && dir.back() == platform::path_separator && !foreign_separator &&
+        platform::folder_exists(dir)) {
+        job.output_dir = dir;
     }
     job.output = kv.text("Output").value_or("audio");
     job.render_ms = kv.number("RenderMs").value_or(200);
@@ -52,13 +65,16 @@ void render(const render_job& job) {
         std::this_thread::sleep_for(std::chrono::milliseconds(job.render_ms));
     }
     const std::string& dir = job.output_dir;
-    if (!job.fail_code.empty()) {
+    if (dir.empty()) {
+        // Results written nowhere; the report still comes.
+    } else if (!job.fail_code.empty()) {
         const std::string n = std::to_string(job.fail_code.front());
         sim::write_text(dir + ZEBW3_STATUS_FILE,
                         "Error=" + n + "\n;Error #" + n + ", " + job.fail_text + "\n");
     } else {
         if (job.output == "stylelist") {
-            sim::write_text(dir + ZEBW3_STYLE_LIST_FILE, "Style1=Pop\nStyle2=Jazz Swing\n");
+            sim::write_ansi_text(dir + ZEBW3_STYLE_LIST_FILE,
+                                 "Style1=Pop\nStyle2=Jazz Swing\nStyle3=Bossa Caf\xC3\xA9\n");
         } else if (job.output == "songlist") {
             sim::write_text(dir + ZEBW3_SONG_LIST_FILE, "1=Demo Song One\n2=Demo Song Two\n");
         } else if (job.output == "song") {
@@ -66,6 +82,7 @@ void render(const render_job& job) {
         } else {
             platform::write_file(dir + ZEBW3_AUDIO_FILE, sim::sample_mp4(4096));
         }
+        sim::write_ansi_text(dir + named_result, "Rendu termin\xC3\xA9\n");
         std::string status = "Error=0\n";
         if (job.time_sig) {
             status += "StyleNameTimeSig=" + std::to_string(*job.time_sig) + "\n";

@@ -5,6 +5,7 @@
 #include "core/server_log.hpp"
 #include "core/text.hpp"
 #include "platform/disk_file.hpp"
+#include "platform/codepage.hpp"
 #include "platform/files.hpp"
 #include "zebrix/program_interface.hpp"
 
@@ -104,12 +105,14 @@ command_set::command_set(zebw_target& program, std::string helper_dir, std::stri
     : program_(program), helper_dir_(std::move(helper_dir)), exe_name_(std::move(exe_name)) {}
 
 std::string command_set::servable_path(const std::string& name) const {
-    if (!core::is_plain_name(name, core::name_controls::nul_refused) ||
-        core::is_windows_alias(name) || is_server_file(name, exe_name_)) {
+    // A client names files in the machine's code page; paths here are UTF-8.
+    const std::string file = platform::ansi_to_utf8(name);
+    if (!core::is_plain_name(file, core::name_controls::nul_refused) ||
+        core::is_windows_alias(file) || is_server_file(file, exe_name_)) {
         return {};
     }
     // The case-insensitive fallback may find another spelling: check that one too.
-    const std::string path = platform::resolve_for_read(helper_dir_ + name);
+    const std::string path = platform::resolve_for_read(helper_dir_ + file);
     if (is_server_file(path.substr(helper_dir_.size()), exe_name_)) {
         return {};
     }

@@ -17,7 +17,7 @@ platform::start_result desktop_zebw3_control::start(const std::string& path,
 }
 
 platform::window_handle desktop_zebw3_control::find_window(platform::process_id pid) {
-    for (const auto& w : platform::enumerate_windows()) {
+    for (const auto& w : platform::windows_of_process(pid)) {
         if (static_cast<platform::process_id>(w.pid) == pid && w.title == ZEBW3_WINDOW_TITLE) {
             return w.handle;
         }
@@ -26,7 +26,7 @@ platform::window_handle desktop_zebw3_control::find_window(platform::process_id 
 }
 
 void desktop_zebw3_control::send_render(platform::window_handle window) {
-    platform::send_message(window, WM_ZEBW3_RENDER, 0, 0);
+    platform::send_message(window, WM_ZEBW3_RENDER, 0, 0, cancel_);
 }
 
 void desktop_zebw3_control::terminate(std::chrono::milliseconds wait) {

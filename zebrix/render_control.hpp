@@ -22,6 +22,8 @@ public:
     // The process's top-level window with the renderer's title; 0 when none.
     virtual platform::window_handle find_window(platform::process_id pid) = 0;
     virtual void send_render(platform::window_handle window) = 0;
+    // While set, a render message ends at once unanswered (one in progress too).
+    virtual void cancel_sends(bool) {}
     // Ends the first running copy and waits for it, at most `wait`.
     virtual void terminate(std::chrono::milliseconds wait) = 0;
 };
@@ -35,7 +37,11 @@ public:
                                  std::chrono::milliseconds wait) override;
     platform::window_handle find_window(platform::process_id pid) override;
     void send_render(platform::window_handle window) override;
+    void cancel_sends(bool on) override { cancel_.set(on); }
     void terminate(std::chrono::milliseconds wait) override;
+
+private:
+    platform::send_cancel cancel_;
 };
 
 } // namespace zs::zebrix

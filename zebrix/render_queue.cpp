@@ -244,16 +244,16 @@ job_outcome render_queue::job_result(std::int32_t id, std::string& message, int&
     return read_job_status(job_folder(id), message, number);
 }
 
-bool render_queue::zip_job_folder(std::int32_t id, std::string& path) {
+bool render_queue::zip_job_folder(std::int32_t id, std::string& path, std::string* reason) {
     std::string folder = job_folder(id);
     folder.pop_back();
     const std::string archive = folder + ".zip";
     std::lock_guard lock(mutex_);
-    if (find(id) == nullptr || !zip::zip_folder(folder, archive)) {
+    if (find(id) == nullptr) {
         return false;
     }
     path = archive;
-    return true;
+    return zip::zip_folder(folder, archive, reason);
 }
 
 void render_queue::remove_job(std::int32_t id) {

@@ -46,7 +46,7 @@ public:
     job_outcome job_result(std::int32_t id, std::string& message, int& number) override;
     bool find_job_result(std::int32_t id, std::string& path) override;
     // The archive is "<folder>.zip".
-    bool zip_job_folder(std::int32_t id, std::string& path) override;
+    bool zip_job_folder(std::int32_t id, std::string& path, std::string* reason = nullptr) override;
     void remove_job(std::int32_t id) override;
 
     std::string job_folder(std::int32_t id) const; // "<outputs>/007/"

@@ -4,11 +4,12 @@
 #include "core/path_layout.hpp"
 #include "core/server_log.hpp"
 #include "core/text.hpp"
+#include "platform/codepage.hpp"
 #include "platform/files.hpp"
 #include "zebrix/render_files.hpp"
 
 #include <cstdio>
-#include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace zs::zebrix {
@@ -17,6 +18,9 @@ namespace {
 constexpr const char* copy_failed = "Unable to download audio file";
 constexpr const char* render_failed = "Error occurred";
 constexpr const char* renderer_lost = "Error occurred on server";
+constexpr const char* folder_unnamed =
+    "Error occurred on server: the job folder's path cannot be written in the machine's code "
+    "page";
 constexpr int render_failed_code = -100;
 constexpr int max_stale_renderers = 16; // each ended one by one
 } // namespace
@@ -44,6 +48,7 @@ bool render_worker::start() {
         stop_requested_ = false;
         current_ = -1;
     }
+    control_.cancel_sends(false);
     thread_ = std::thread([this] { run(); });
     return true;
 }
@@ -54,6 +59,7 @@ void render_worker::stop() {
             std::lock_guard lock(mutex_);
             stop_requested_ = true;
         }
+        control_.cancel_sends(true); // a render message to a hung renderer ends now
         wake_.notify_all();
         thread_.join();
     }
@@ -70,14 +76,14 @@ void render_worker::stop() {
 void render_worker::run() {
     std::unique_lock lock(mutex_);
     while (!stop_requested_) {
-        cycle_locked();
+        cycle(lock);
         wake_.wait_for(lock, settings_.cycle, [this] { return stop_requested_; });
     }
 }
 
 void render_worker::run_cycle() {
-    std::lock_guard lock(mutex_);
-    cycle_locked();
+    std::unique_lock lock(mutex_);
+    cycle(lock);
 }
 
 std::int32_t render_worker::current_job() {
@@ -91,7 +97,7 @@ void render_worker::finish_current_job() {
         std::string message;
         int number = 0;
         if (read_job_status(queue_.job_folder(current_), message, number) == job_outcome::failed) {
-            log_failure(current_, message);
+            log_failure(current_, platform::ansi_to_utf8(message));
         }
         queue_.mark_done(current_);
         current_ = -1;
@@ -116,12 +122,12 @@ void render_worker::log_failure(std::int32_t id, const std::string& message) {
     core::server_log::line("Render job " + std::to_string(id) + " failed: " + message);
 }
 
-void render_worker::cycle_locked() {
+void render_worker::cycle(std::unique_lock<std::mutex>& lock) {
     if (current_ == -1) {
         std::string text;
         const std::int32_t id = queue_.first_waiting(text);
         if (id != -1) {
-            start_job(id, text);
+            start_job(id, text, lock);
         }
     }
     if (current_ != -1) {
@@ -145,7 +151,8 @@ void render_worker::cycle_locked() {
     }
 }
 
-void render_worker::start_job(std::int32_t id, const std::string& text) {
+void render_worker::start_job(std::int32_t id, const std::string& text,
+                              std::unique_lock<std::mutex>& lock) {
     const std::size_t key_size = std::char_traits<char>::length(audio_job_key);
     if (text.size() >= key_size + 2 && text.compare(0, key_size, audio_job_key) == 0) {
         std::string name = text.substr(key_size);
@@ -153,18 +160,19 @@ void render_worker::start_job(std::int32_t id, const std::string& text) {
         copy_audio(id, name);
         return;
     }
-    render(id, text);
+    render(id, text, lock);
 }
 
 void render_worker::copy_audio(std::int32_t id, const std::string& name) {
     const std::string folder = queue_.job_folder(id);
     queue_.mark_running(id);
     std::error_code ec;
-    if (!core::is_plain_name(name, core::name_controls::all_refused)) {
+    // The job text, the name in it too, is in the machine's code page.
+    const std::string file = platform::ansi_to_utf8(name);
+    if (!core::is_plain_name(file, core::name_controls::all_refused)) {
         ec = std::make_error_code(std::errc::invalid_argument);
     } else {
-        std::filesystem::copy_file(layout_.in_zebmini(name), folder + "audio.mp4",
-                                   std::filesystem::copy_options::overwrite_existing, ec);
+        platform::copy_file(layout_.in_zebmini(file), folder + "audio.mp4", &ec);
     }
     if (ec) {
         write_job_status(folder, copy_failed, ec.value());
@@ -176,12 +184,25 @@ void render_worker::copy_audio(std::int32_t id, const std::string& name) {
     current_ = -1;
 }
 
-void render_worker::render(std::int32_t id, const std::string& text) {
+void render_worker::render(std::int32_t id, const std::string& text,
+                           std::unique_lock<std::mutex>& lock) {
     current_ = id;
     const std::string folder = queue_.job_folder(id);
+    // The renderer reads its input in the machine's code page: a folder that
+    // cannot be named there would send its results nowhere.
+    const std::optional<std::string> handed = platform::path_for_program(folder);
+    if (!handed) {
+        write_job_status(folder, folder_unnamed, render_failed_code);
+        log_failure(id, "its folder " + folder +
+                            " has no name in the machine's code page (no short name either)");
+        queue_.mark_done(id);
+        current_ = -1;
+        return;
+    }
     bool written = false;
     for (int attempt = 0; attempt < settings_.write_attempts && !written; ++attempt) {
-        written = write_render_input(layout_, config_, main_window_(), folder, text, &write_error_);
+        written =
+            write_render_input(layout_, config_, main_window_(), *handed, text, &write_error_);
         if (!written) {
             control_.terminate(settings_.terminate_wait);
         }
@@ -195,13 +216,21 @@ void render_worker::render(std::int32_t id, const std::string& text) {
         platform::copy_file(layout_.zebrix_input_path(), folder + "zebInput.txt");
     }
     queue_.mark_running(id);
-    launch_and_notify();
+    renderer_ = 0;
     last_activity_ = clock_.now_ms();
     job_start_ms_ = last_activity_;
+    // Starting the renderer waits for it (up to the start wait) and for its
+    // answer: the lock stays free meanwhile, so the done message and Stop,
+    // which the GUI thread handles, never wait for it.
+    lock.unlock();
+    const platform::process_id pid = launch_and_notify();
+    lock.lock();
+    if (current_ == id) {
+        renderer_ = pid;
+    }
 }
 
-void render_worker::launch_and_notify() {
-    renderer_ = 0;
+platform::process_id render_worker::launch_and_notify() {
     platform::process_id pid = control_.find_running();
     if (pid == 0) {
         const platform::start_result started =
@@ -209,14 +238,14 @@ void render_worker::launch_and_notify() {
         if (started.pid == 0) {
             std::printf("CreateProcess failed (%d).\n", started.error);
             std::fflush(stdout);
-            return;
+            return 0;
         }
         pid = started.pid;
     }
-    renderer_ = pid;
     if (const platform::window_handle window = control_.find_window(pid); window != 0) {
         control_.send_render(window);
     }
+    return pid;
 }
 
 void render_worker::fail_current_job() {
@@ -240,7 +269,7 @@ void render_worker::renderer_gone() {
         write_job_status(folder, renderer_lost, render_failed_code);
         log_failure(current_, "zebw3.exe ended while rendering it");
     } else if (read_job_status(folder, message, number) == job_outcome::failed) {
-        log_failure(current_, message);
+        log_failure(current_, platform::ansi_to_utf8(message));
     }
     queue_.mark_done(current_);
     current_ = -1;

@@ -54,11 +54,13 @@ public:
 
 private:
     void run();
-    void cycle_locked();
-    void start_job(std::int32_t id, const std::string& text);
+    // Run with the worker mutex held; they let go of it while the renderer starts.
+    void cycle(std::unique_lock<std::mutex>& lock);
+    void start_job(std::int32_t id, const std::string& text, std::unique_lock<std::mutex>& lock);
     void copy_audio(std::int32_t id, const std::string& name);
-    void render(std::int32_t id, const std::string& text);
-    void launch_and_notify();
+    void render(std::int32_t id, const std::string& text, std::unique_lock<std::mutex>& lock);
+    // Finds or starts the renderer and hands it the job; its process or 0.
+    platform::process_id launch_and_notify();
     void fail_current_job();
     void renderer_gone();
     void log_failure(std::int32_t id, const std::string& message);

@@ -20,7 +20,9 @@ public:
         return platform::start_process(path, {}, cwd, wait);
     }
     bool process_runs(platform::process_id pid) override { return platform::process_runs(pid); }
-    std::vector<platform::window_info> windows() override { return platform::enumerate_windows(); }
+    std::vector<platform::window_info> windows(platform::process_id pid) override {
+        return platform::windows_of_process(pid);
+    }
     std::int64_t send(platform::window_handle window, std::uint32_t message, std::int64_t wparam,
                       std::int64_t lparam) override {
         return platform::send_message(window, message, wparam, lparam, cancel_);
@@ -61,7 +63,7 @@ platform::process_id ZEBW::start_process() {
 }
 
 platform::window_handle ZEBW::find_window(platform::process_id pid) {
-    for (const auto& w : system_->windows()) {
+    for (const auto& w : system_->windows(pid)) {
         if (static_cast<platform::process_id>(w.pid) == pid &&
             w.class_name.substr(0, 100) == ZEBW_WINDOW_CLASS) {
             return w.handle;

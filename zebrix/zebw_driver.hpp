@@ -33,7 +33,8 @@ public:
     virtual platform::start_result start_process(const std::string& path, const std::string& cwd,
                                                  std::chrono::milliseconds wait) = 0;
     virtual bool process_runs(platform::process_id pid) = 0;
-    virtual std::vector<platform::window_info> windows() = 0;
+    // The windows of that process, topmost first (others may be among them).
+    virtual std::vector<platform::window_info> windows(platform::process_id pid) = 0;
     virtual std::int64_t send(platform::window_handle window, std::uint32_t message,
                               std::int64_t wparam, std::int64_t lparam) = 0;
     // While set, sends end at once with no answer (a send in progress too).

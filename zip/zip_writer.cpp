@@ -29,6 +29,19 @@ std::uint32_t read_u32(const unsigned char* p) {
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
+// Fills data with exactly size bytes unless the file ends first.
+bool read_exactly(platform::input_stream& in, char* data, std::size_t size) {
+    while (size > 0) {
+        std::size_t got = 0;
+        if (!in.read(data, size, got) || got == 0) {
+            return false;
+        }
+        data += got;
+        size -= got;
+    }
+    return true;
+}
+
 // Raw deflate at level 8 with the tuned match parameters.
 class deflater {
 public:
@@ -89,9 +102,10 @@ std::string stored_entry_name(const std::string& name, bool folder) {
 }
 
 bool looks_executable(const std::string& path, std::uint64_t size) {
-    std::ifstream in(path, std::ios::binary);
+    platform::input_stream in;
     unsigned char head[64];
-    if (!in.read(reinterpret_cast<char*>(head), sizeof head) || head[0] != 'M' || head[1] != 'Z') {
+    if (!in.open(path) || !read_exactly(in, reinterpret_cast<char*>(head), sizeof head) ||
+        head[0] != 'M' || head[1] != 'Z') {
         return false;
     }
     const std::uint64_t offset = read_u32(head + 60);
@@ -99,18 +113,17 @@ bool looks_executable(const std::string& path, std::uint64_t size) {
         return false;
     }
     unsigned char sig[4];
-    in.seekg(static_cast<std::streamoff>(offset));
-    if (!in.read(reinterpret_cast<char*>(sig), sizeof sig)) {
+    if (!in.seek(offset) || !read_exactly(in, reinterpret_cast<char*>(sig), sizeof sig)) {
         return false;
     }
     const std::uint32_t v = read_u32(sig);
     return v == 0x00004550 || v == 0x0000454E || v == 0x0000454C || v == 0x00005A4D;
 }
 
-std::unique_ptr<zip_writer> zip_writer::create(const std::string& path, zip_result& code) {
+std::unique_ptr<zip_writer> zip_writer::create(const std::string& path, zip_result& code,
+                                               std::error_code* why) {
     std::unique_ptr<zip_writer> writer(new zip_writer());
-    writer->out_.open(path, std::ios::binary | std::ios::out | std::ios::trunc);
-    if (!writer->out_.is_open()) {
+    if (!writer->out_.create(path, why)) {
         code = ZR_NOFILE;
         return nullptr;
     }
@@ -131,15 +144,17 @@ zip_result zip_writer::check_open() const {
     return error_ != ZR_OK ? ZR_FAILED : ZR_OK;
 }
 
-zip_result zip_writer::fail(zip_result code) {
+zip_result zip_writer::fail(zip_result code, std::error_code why) {
     error_ = code;
+    if (why) {
+        system_error_ = why;
+    }
     return code;
 }
 
 zip_result zip_writer::write(const std::string& bytes) {
-    out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out_) {
-        return fail(ZR_WRITE);
+    if (std::error_code why; !out_.write(bytes.data(), bytes.size(), &why)) {
+        return fail(ZR_WRITE, why);
     }
     written_ += bytes.size();
     return ZR_OK;
@@ -201,12 +216,9 @@ zip_result zip_writer::add_file(const std::string& entry_name, const std::string
         return rc;
     }
     const platform::file_info info = platform::stat_path(source_path);
-    std::ifstream source;
-    if (info.exists && !info.is_folder) {
-        source.open(source_path, std::ios::binary);
-    }
-    if (!source.is_open()) {
-        return fail(ZR_NOFILE);
+    platform::input_stream source;
+    if (std::error_code why; !source.open(source_path, &why)) {
+        return fail(ZR_NOFILE, why);
     }
     entry e;
     e.name = stored_entry_name(entry_name, false);
@@ -252,7 +264,7 @@ zip_result zip_writer::add_file(const std::string& entry_name, const std::string
     return ZR_OK;
 }
 
-zip_result zip_writer::write_data(std::ifstream& source, entry& e) {
+zip_result zip_writer::write_data(platform::input_stream& source, entry& e) {
     deflater z;
     const bool deflate_data = e.method == method_deflated;
     if (deflate_data && !z.init()) {
@@ -264,12 +276,18 @@ zip_result zip_writer::write_data(std::ifstream& source, entry& e) {
     std::string buffer(chunk_size, '\0');
     std::string packed;
     for (;;) {
-        source.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        const auto got = static_cast<std::size_t>(source.gcount());
-        if (source.bad() || (!source && !source.eof())) {
-            return fail(ZR_READ);
+        // A short read is no end of file: only a read of nothing is.
+        std::size_t got = 0;
+        bool last = false;
+        while (got < buffer.size() && !last) {
+            std::size_t n = 0;
+            if (std::error_code why;
+                !source.read(buffer.data() + got, buffer.size() - got, n, &why)) {
+                return fail(ZR_READ, why);
+            }
+            got += n;
+            last = n == 0;
         }
-        const bool last = source.eof();
         crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer.data()), static_cast<uInt>(got));
         in_total += got;
         packed.clear();
@@ -299,16 +317,14 @@ zip_result zip_writer::write_data(std::ifstream& source, entry& e) {
 
 zip_result zip_writer::rewrite_local_header(const entry& e) {
     const std::string header = local_header(e);
-    out_.seekp(static_cast<std::streamoff>(e.offset));
-    if (!out_) {
-        return fail(ZR_SEEK);
+    std::error_code why;
+    if (!out_.seek(e.offset, &why)) {
+        return fail(ZR_SEEK, why);
     }
-    out_.write(header.data(), static_cast<std::streamsize>(header.size()));
-    if (!out_) {
-        return fail(ZR_WRITE);
+    if (!out_.write(header.data(), header.size(), &why)) {
+        return fail(ZR_WRITE, why);
     }
-    out_.seekp(static_cast<std::streamoff>(written_));
-    return out_ ? ZR_OK : fail(ZR_SEEK);
+    return out_.seek(written_, &why) ? ZR_OK : fail(ZR_SEEK, why);
 }
 
 zip_result zip_writer::close() {
@@ -348,21 +364,21 @@ zip_result zip_writer::close() {
     zip_result rc = ZR_OK;
     if (directory_offset > max_u32 || entries_.size() > 0xFFFF) {
         rc = ZR_ARGS;
-    } else {
-        out_.write(s.bytes.data(), static_cast<std::streamsize>(s.bytes.size()));
-        out_.flush();
-        rc = out_ ? ZR_OK : ZR_WRITE;
+    } else if (std::error_code why; !out_.write(s.bytes.data(), s.bytes.size(), &why)) {
+        system_error_ = why;
+        rc = ZR_WRITE;
     }
-    out_.close();
-    if (rc == ZR_OK && out_.fail()) {
+    if (std::error_code why; !out_.close(&why) && rc == ZR_OK) {
+        system_error_ = why;
         rc = ZR_WRITE;
     }
     return rc;
 }
 
-std::unique_ptr<zip_writer> create_zip(const std::string& path, zip_result* code) {
+std::unique_ptr<zip_writer> create_zip(const std::string& path, zip_result* code,
+                                       std::error_code* why) {
     zip_result rc = ZR_OK;
-    auto writer = zip_writer::create(path, rc);
+    auto writer = zip_writer::create(path, rc, why);
     if (code != nullptr) {
         *code = rc;
     }

@@ -1,12 +1,13 @@
 #pragma once
 // Writes a ZIP archive entry by entry from files on disk: deflated or stored
 // data, the extended timestamp extra field, MS-DOS and Unix attributes.
+#include "platform/file_stream.hpp"
 #include "zip/zip_result.hpp"
 
 #include <cstdint>
-#include <fstream>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace zs::zip {
@@ -17,12 +18,15 @@ class zip_writer {
 public:
     // Creates the archive anew (replacing any file); nothing on failure,
     // with `code` set to ZR_NOFILE.
-    static std::unique_ptr<zip_writer> create(const std::string& path, zip_result& code);
+    static std::unique_ptr<zip_writer> create(const std::string& path, zip_result& code,
+                                              std::error_code* why = nullptr);
 
     zip_result add_file(const std::string& entry_name, const std::string& source_path);
     zip_result add_folder(const std::string& entry_name);
     // Central directory and end record (once), then closes the file.
     zip_result close();
+    // The system's reason for the last failure of a file operation, if any.
+    const std::error_code& system_error() const { return system_error_; }
 
     ~zip_writer();
     zip_writer(const zip_writer&) = delete;
@@ -45,14 +49,15 @@ private:
 
     zip_writer() = default;
     zip_result check_open() const;
-    zip_result fail(zip_result code);
+    zip_result fail(zip_result code, std::error_code why = {});
     zip_result write(const std::string& bytes);
     static void put_common_fields(byte_sink& s, const entry& e);
     std::string local_header(const entry& e) const;
-    zip_result write_data(std::ifstream& source, entry& e);
+    zip_result write_data(platform::input_stream& source, entry& e);
     zip_result rewrite_local_header(const entry& e);
 
-    std::ofstream out_;
+    platform::output_stream out_;
+    std::error_code system_error_;
     std::uint64_t written_ = 0;
     std::vector<entry> entries_;
     zip_result error_ = ZR_OK;
@@ -60,7 +65,9 @@ private:
 };
 
 // The operations by their usual names.
-std::unique_ptr<zip_writer> create_zip(const std::string& path, zip_result* code = nullptr);
+// `why`, when given, gets the system's reason for a failure.
+std::unique_ptr<zip_writer> create_zip(const std::string& path, zip_result* code = nullptr,
+                                       std::error_code* why = nullptr);
 zip_result zip_add_file(zip_writer& writer, const std::string& entry_name,
                         const std::string& source_path);
 zip_result zip_add_folder(zip_writer& writer, const std::string& entry_name);

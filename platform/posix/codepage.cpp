@@ -97,6 +97,20 @@ std::string utf8_to_ansi(std::string_view utf8) {
     return out;
 }
 
+std::optional<std::string> utf8_to_ansi_exact(std::string_view utf8) {
+    iconv_handle cd(codepage().c_str(), "UTF-8");
+    std::string out;
+    if (!cd.valid() || !run(cd.get(), utf8, out, "", true)) {
+        return std::nullopt;
+    }
+    return out;
+}
+
+// No short names here: a path outside the code page cannot be handed over.
+std::optional<std::string> path_for_program(const std::string& path) {
+    return utf8_to_ansi_exact(path);
+}
+
 std::u16string utf8_to_utf16(std::string_view utf8, bool* complete) {
     iconv_handle cd("UTF-16LE", "UTF-8");
     std::string bytes;

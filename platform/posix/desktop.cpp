@@ -220,6 +220,19 @@ std::vector<window_info> enumerate_windows(const std::string& desktop_folder) {
     return out;
 }
 
+std::vector<window_info> windows_of_process(std::uint32_t pid) {
+    std::vector<window_info> out;
+    if (pid == static_cast<std::uint32_t>(::getpid())) {
+        return out;
+    }
+    for (auto& w : enumerate_windows()) {
+        if (static_cast<std::uint32_t>(w.pid) == pid) {
+            out.push_back(std::move(w));
+        }
+    }
+    return out;
+}
+
 // One byte in the pipe while set wakes every wait on it, now and later.
 class send_cancel::impl {
 public:

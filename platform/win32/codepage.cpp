@@ -51,6 +51,55 @@ std::string utf8_to_ansi(std::string_view utf8) {
     return from_wide(CP_ACP, to_wide(CP_UTF8, utf8));
 }
 
+namespace {
+
+std::optional<std::string> to_ansi_exact(std::wstring_view text) {
+    if (text.empty() || ::GetACP() == CP_UTF8) {
+        return win32::narrow(text);
+    }
+    const int size = static_cast<int>(text.size());
+    BOOL lost = FALSE;
+    const int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size, nullptr, 0,
+                                        nullptr, &lost);
+    if (n <= 0 || lost) {
+        return std::nullopt;
+    }
+    std::string out(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size, out.data(), n, nullptr,
+                          &lost);
+    return out;
+}
+
+} // namespace
+
+std::optional<std::string> utf8_to_ansi_exact(std::string_view utf8) {
+    return to_ansi_exact(win32::widen(utf8));
+}
+
+std::optional<std::string> path_for_program(const std::string& path) {
+    const std::wstring wide = win32::widen(path);
+    if (auto exact = to_ansi_exact(wide)) {
+        return exact;
+    }
+    // The short name consists of letters of the OEM/ANSI range where the
+    // volume keeps short names at all; a path without one cannot be handed over.
+    const DWORD n = ::GetShortPathNameW(wide.c_str(), nullptr, 0);
+    if (n == 0) {
+        return std::nullopt;
+    }
+    std::wstring short_path(n, L'\0');
+    const DWORD got = ::GetShortPathNameW(wide.c_str(), short_path.data(), n);
+    if (got == 0 || got >= n) {
+        return std::nullopt;
+    }
+    short_path.resize(got);
+    if (!wide.empty() && wide.back() == L'\\' &&
+        (short_path.empty() || short_path.back() != L'\\')) {
+        short_path += L'\\';
+    }
+    return to_ansi_exact(short_path);
+}
+
 std::u16string utf8_to_utf16(std::string_view utf8, bool* complete) {
     std::u16string out;
     bool ok = true;

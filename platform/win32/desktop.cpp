@@ -16,22 +16,49 @@ std::string desktop_dir() {
     return {};
 }
 
+namespace {
+
+// Class and title of a window. For a window of another process the system
+// keeps the title and sends nothing; for one of this process GetWindowTextW
+// sends WM_GETTEXT to the owning thread, which may be waiting for the caller,
+// so the title kept by the system is read instead.
+window_info describe(HWND w, DWORD pid) {
+    window_info info;
+    info.handle = from_hwnd(w);
+    info.pid = static_cast<int>(pid);
+    wchar_t text[512];
+    const int class_length = ::GetClassNameW(w, text, 512);
+    info.class_name = win32::narrow(std::wstring_view(text, class_length > 0 ? class_length : 0));
+    const int title_length = pid == ::GetCurrentProcessId() ? ::InternalGetWindowText(w, text, 512)
+                                                            : ::GetWindowTextW(w, text, 512);
+    info.title = win32::narrow(std::wstring_view(text, title_length > 0 ? title_length : 0));
+    return info;
+}
+
+} // namespace
+
 std::vector<window_info> enumerate_windows() {
     std::vector<window_info> out;
     // The walk from the topmost window down, as the programs' own code does.
     for (HWND w = ::GetTopWindow(nullptr); w != nullptr; w = ::GetWindow(w, GW_HWNDNEXT)) {
-        window_info info;
-        info.handle = from_hwnd(w);
         DWORD pid = 0;
         ::GetWindowThreadProcessId(w, &pid);
-        info.pid = static_cast<int>(pid);
-        wchar_t text[512];
-        const int class_length = ::GetClassNameW(w, text, 512);
-        info.class_name =
-            win32::narrow(std::wstring_view(text, class_length > 0 ? class_length : 0));
-        const int title_length = ::GetWindowTextW(w, text, 512);
-        info.title = win32::narrow(std::wstring_view(text, title_length > 0 ? title_length : 0));
-        out.push_back(std::move(info));
+        out.push_back(describe(w, pid));
+    }
+    return out;
+}
+
+std::vector<window_info> windows_of_process(std::uint32_t wanted) {
+    std::vector<window_info> out;
+    if (wanted == 0 || wanted == ::GetCurrentProcessId()) {
+        return out;
+    }
+    for (HWND w = ::GetTopWindow(nullptr); w != nullptr; w = ::GetWindow(w, GW_HWNDNEXT)) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(w, &pid);
+        if (pid == wanted) {
+            out.push_back(describe(w, pid));
+        }
     }
     return out;
 }

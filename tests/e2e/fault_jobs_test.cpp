@@ -62,6 +62,29 @@ TEST_F(JobFault, JobFolderDeletedUnderTheServerFailsOnlyThatJob) {
     EXPECT_FALSE(audio.body.empty());
 }
 
+// A result file that cannot be packed answered the archive fetch with status
+// 0 and an empty body, and the job was removed: the result was lost.
+TEST_F(JobFault, ArchiveThatCannotBeMadeIsAFailureWithItsReasonAndTheJobStays) {
+    if (test::windows_stage()) {
+        GTEST_SKIP() << "a dangling link is the Linux way to make an unreadable entry";
+    }
+    const auto port = server.tcp_port();
+    const auto job = test::job_call(port, 0, 0, "Output=song\r\nRenderMs=20\r\n");
+    ASSERT_EQ(job.status, 1);
+    ASSERT_TRUE(test::wait_job_state(port, job.id, 0, 30s));
+    std::filesystem::create_symlink(job_folder(job.id) + "gone.wav",
+                                    job_folder(job.id) + "lost.wav");
+    const auto fetched = test::job_call(port, 4, job.id, "");
+    EXPECT_EQ(fetched.status, -1);
+    EXPECT_NE(fetched.body.find("//lost.wav"), std::string::npos) << fetched.body;
+    EXPECT_NE(fetched.body.find("No such file or directory"), std::string::npos) << fetched.body;
+    // Still there: once the entry is readable again the archive comes.
+    std::filesystem::remove(job_folder(job.id) + "lost.wav");
+    const auto again = test::job_call(port, 4, job.id, "");
+    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(again.body.substr(0, 4), std::string("PK\x03\x04", 4));
+}
+
 TEST_F(JobFault, RendererKilledMidJobEndsTheJobWithinTenSecondsAndServesTheNext) {
     const auto port = server.tcp_port();
     const auto job = test::job_call(port, 0, 0, "Output=songlist\r\nRenderMs=20000\r\n");

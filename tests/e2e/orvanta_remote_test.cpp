@@ -174,7 +174,8 @@ TEST_F(OrvantaRemote, PostedJobsSongStatusBlockAndTheirErrors) {
             EXPECT_EQ(word(96 + i), third != 0 ? third : i) << "code 38, track " << i;
         }
         EXPECT_EQ(list->status, 1);
-        EXPECT_EQ(data(list), "1=Multitrack Demo\r\n2=Live Session\r\n3=Band Rehearsal\r\n");
+        EXPECT_EQ(data(list), "1=Multitrack Demo\r\n2=Live Session\r\n3=Band Rehearsal\r\n4=Caf"
+                              "\xC3\xA9 Session\r\n");
     }
     EXPECT_NE(message_log().find("posted 1286 102 0 -\n"), std::string::npos);
 }

@@ -89,7 +89,8 @@ TEST_F(render_jobs, SubmitStatusAndFetchOfEveryResultKind) {
     EXPECT_EQ(r.body, unable);
 
     const std::pair<const char*, const char*> kinds[] = {
-        {"Output=stylelist", "Style1=Pop\r\nStyle2=Jazz Swing\r\n"},
+        // The renderer's text reaches the client in the code page, untouched.
+        {"Output=stylelist", "Style1=Pop\r\nStyle2=Jazz Swing\r\nStyle3=Bossa Caf\xE9\r\n"},
         {"Output=songlist", "1=Demo Song One\r\n2=Demo Song Two\r\n"},
         {"Output=song", "[Song]\r\nTitle=Rendered Song\r\nTempo=100\r\n"}};
     for (const auto& [job, expected] : kinds) {
@@ -135,6 +136,9 @@ TEST_F(render_jobs, ArchiveOnceThenTheJobIsGone) {
     EXPECT_EQ(test::run_program({"/usr/bin/unzip", "-t", zip}, {}, out, err), 0) << out << err;
     EXPECT_NE(out.find("//Song.txt"), std::string::npos) << out;
     EXPECT_NE(out.find("//ZebOutput.txt"), std::string::npos) << out;
+    // A result named beyond ASCII, in a folder named so, is packed under its
+    // UTF-8 name (a path handed to the C runtime as ANSI never opened).
+    EXPECT_NE(r.body.find("//R\xC3\xA9sum\xC3\xA9.txt"), std::string::npos);
     // Neither the folder nor the archive stays behind on the server.
     char name[8];
     std::snprintf(name, sizeof name, "%03d", id);
@@ -195,6 +199,14 @@ TEST_F(render_jobs, AudioCopyFromZebMini) {
     ASSERT_TRUE(wait_done(id));
     test::job_reply r = request(port, 1, id, "");
     EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.body, demo);
+
+    // The job names the file in the code page ("démo.mp4").
+    ASSERT_TRUE(platform::write_file(server.zebrix_dir() + "ZebMini/d\xC3\xA9mo.mp4", demo));
+    const std::int32_t named = submit("ZebMiniAudioFile=d\xE9mo.mp4");
+    ASSERT_TRUE(wait_done(named));
+    r = request(port, 1, named, "");
+    EXPECT_EQ(r.status, 0) << r.body;
     EXPECT_EQ(r.body, demo);
 
     const std::int32_t escape = submit("ZebMiniAudioFile=../ZebHelper/config.txt");

@@ -94,22 +94,27 @@ TEST_F(ZebrixControl, SongListAndSongTextWithRequestedFiles) {
     ASSERT_TRUE(r);
     EXPECT_EQ(r->status, 1);
     EXPECT_EQ(data_of(*r, ITEM_DATA),
-              "1=Demo Song One\r\n2=Demo Song Two\r\n3=Demo Song Three\r\n");
+              "1=Demo Song One\r\n2=Demo Song Two\r\n3=Demo Song Three\r\n4=Canci\xF3n "
+              "Cuatro\r\n");
     EXPECT_FALSE(platform::file_exists(server.helper_dir() + "songlist.txt"));
 
     protocol::item_list items;
     items.add_data(ITEM_DATA, "Song=3\n");
-    items.add_file_list()->names = {"song.txt", "absent.txt", "../outside.txt",
-                                    server.zebrix_dir() + "outside.txt", "..\\outside.txt"};
+    // Names come in the code page: "Canción.txt".
+    items.add_file_list()->names = {"song.txt",        "absent.txt",
+                                    "../outside.txt",  server.zebrix_dir() + "outside.txt",
+                                    "..\\outside.txt", "Canci\xF3n.txt"};
     r = c.call(2, 3, 7, &items);
     ASSERT_TRUE(r);
     EXPECT_EQ(std::tie(r->action, r->status, r->value), std::make_tuple(1, 1, 0));
     EXPECT_NE(data_of(*r, ITEM_DATA).find("Title=Demo Song 3"), std::string::npos);
     const auto* files = r->find_file_list();
     ASSERT_NE(files, nullptr);
-    ASSERT_EQ(files->files.size(), 1u);
+    ASSERT_EQ(files->files.size(), 2u);
     EXPECT_EQ(files->files[0]->name, "song.txt");
     EXPECT_NE(files->files[0]->content.find("Number=3"), std::string::npos);
+    EXPECT_EQ(files->files[1]->name, "Canci\xF3n.txt");
+    EXPECT_EQ(files->files[1]->content, "T\xEDtulo=Demo\r\n");
     EXPECT_FALSE(platform::file_exists(server.helper_dir() + "song.txt"));
     std::string outside;
     ASSERT_TRUE(platform::read_file(server.zebrix_dir() + "outside.txt", outside));

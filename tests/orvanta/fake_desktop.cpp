@@ -31,7 +31,7 @@ platform::start_result fake_desktop::start_process(const std::string& path,
     return {running_pid, 0};
 }
 
-std::vector<platform::window_info> fake_desktop::windows() {
+std::vector<platform::window_info> fake_desktop::windows(platform::process_id) {
     std::vector<platform::window_info> all = extra_windows;
     if (running_pid != 0) {
         all.push_back({program_window, static_cast<int>(running_pid), "TOrvantaWindow", title});

@@ -49,7 +49,7 @@ public:
                                          const std::vector<std::string>& args,
                                          std::chrono::milliseconds wait) override;
     bool process_runs(platform::process_id pid) override { return pid != 0 && pid == running_pid; }
-    std::vector<platform::window_info> windows() override;
+    std::vector<platform::window_info> windows(platform::process_id pid) override;
     std::int64_t send(platform::window_handle window, std::uint32_t message, std::int64_t wparam,
                       std::int64_t lparam) override;
     bool post(platform::window_handle window, std::uint32_t message, std::int64_t wparam,

@@ -9,6 +9,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <mutex>
@@ -276,6 +277,9 @@ staged_server::staged_server() : folder_("zs-stage") {
               : bench_stage != nullptr && *bench_stage != '\0' ? std::string(bench_stage) + "/"
                                                                : std::string(ZS_STAGE_DIR "/"),
               folder_.path());
+    if (::rename((folder_.path() + "Zebrix").c_str(), zebrix_dir().c_str()) != 0) {
+        throw std::runtime_error("cannot rename the stage's Zebrix folder");
+    }
     desktop_ = folder_.path() + "desktop/";
     platform::make_folders(desktop_);
     tcp_port_ = free_tcp_port();
@@ -286,6 +290,15 @@ staged_server::staged_server() : folder_("zs-stage") {
         orvanta = "Z:" + orvanta;
     }
     platform::write_file(helper_dir() + "OrvantaPath.txt", "OrvantaPath=" + orvanta + "\r\n");
+}
+
+std::string staged_server::zebrix_folder_name() {
+    // "Zébrix Studio"; under Wine "Zébrix Ω Studio", which the server must hand
+    // to the programs by its short name.
+    return windows_stage() ? "Z\xC3\xA9"
+                             "brix \xCE\xA9 Studio"
+                           : "Z\xC3\xA9"
+                             "brix Studio";
 }
 
 bool staged_server::wait_for_main_window(std::chrono::milliseconds limit) {

@@ -60,8 +60,11 @@ public:
     std::uint16_t tcp_port() const { return tcp_port_; }
     std::uint16_t udp_port() const { return udp_port_; }
     const std::string& root() const { return folder_.path(); } // the copied stage
-    std::string zebrix_dir() const { return root() + "Zebrix/"; }
-    std::string helper_dir() const { return root() + "Zebrix/ZebHelper/"; }
+    // The Zebrix folder is named as an install folder may be: a space and a
+    // letter of the ANSI code page in it, and under Wine also one outside it.
+    std::string zebrix_dir() const { return root() + zebrix_folder_name() + "/"; }
+    std::string helper_dir() const { return zebrix_dir() + "ZebHelper/"; }
+    static std::string zebrix_folder_name();
     std::string orvanta_dir() const { return root() + "Orvanta/"; }
     std::string bin_dir() const { return root() + "bin/"; }
     // The Orvanta folder as the server hands it out: under Wine its Z: path,

@@ -164,6 +164,21 @@ TEST_F(ZebrixCommands, SongTextReturnsOutputAndOnlyPlainRequestedFiles) {
     EXPECT_FALSE(exists("zeboutput.txt"));
     EXPECT_TRUE(exists("outside.txt"));
 
+    // A name in the code page ("Café.txt") was taken as UTF-8 and never found.
+    program.reply = [this](auto, auto) {
+        put("zeboutput.txt", "the song text");
+        put("Caf\xC3\xA9.txt", "cafe");
+        return 1;
+    };
+    req = request(2, 3, 7);
+    req.add_file_list()->names = {"Caf\xE9.txt"};
+    r = commands.execute(req);
+    files = r->find_file_list();
+    ASSERT_NE(files, nullptr);
+    ASSERT_EQ(files->files.size(), 1u);
+    EXPECT_EQ(files->files[0]->name, "Caf\xE9.txt");
+    EXPECT_EQ(files->files[0]->content, "cafe");
+
     // Each code's own failure texts (a table cell naming both hid a swap).
     for (const int code : {2, 3}) {
         program.reply = [](auto, auto) { return 1; }; // no output written

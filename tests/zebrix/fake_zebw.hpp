@@ -53,7 +53,7 @@ public:
         std::lock_guard<std::mutex> l(s_->lock);
         return s_->running && pid == s_->pid;
     }
-    std::vector<platform::window_info> windows() override {
+    std::vector<platform::window_info> windows(platform::process_id) override {
         std::lock_guard<std::mutex> l(s_->lock);
         std::vector<platform::window_info> out;
         out.push_back({5, static_cast<int>(s_->pid), "OtherClass", "Zebrix"});

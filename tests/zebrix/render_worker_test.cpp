@@ -4,14 +4,20 @@
 #include "core/config_store.hpp"
 #include "core/path_layout.hpp"
 #include "core/text.hpp"
+#include "platform/codepage.hpp"
+#include "platform/desktop_window.hpp"
 #include "platform/files.hpp"
+#include "tests/support/eventually.hpp"
 #include "tests/support/temp_folder.hpp"
 #include "zebrix/render_files.hpp"
 #include "zebrix/render_worker.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -319,4 +325,214 @@ TEST_F(worker_fixture, ThreadRunsCyclesAndStopRemovesTheCurrentJob) {
     EXPECT_EQ(control.running, 0u);
     ASSERT_TRUE(worker.start()); // the service may start again
     worker.stop();
+}
+
+namespace {
+
+// The server's window on a thread of its own, as the shell's is: a posted
+// message runs the renderer's "done" or the Stop button there, and a sent one
+// (as the system's title read of a window is) is answered by that thread only.
+class gui_thread {
+public:
+    gui_thread(const std::string& desktop, std::function<void()> on_post)
+        : on_post_(std::move(on_post)),
+          window_(
+              platform::desktop_window::answer_at_once, "TWorkerGui", "Worker Gui",
+              [this](const platform::window_message& m) -> std::int64_t {
+                  if (!m.sent) {
+                      entered = true;
+                      on_post_();
+                      handled = true;
+                  }
+                  return 1;
+              },
+              desktop) {}
+    platform::window_handle handle() const { return window_.handle(); }
+
+    std::atomic<bool> entered{false};
+    std::atomic<bool> handled{false};
+
+private:
+    std::function<void()> on_post_;
+    platform::desktop_window window_;
+};
+
+// Starting the renderer makes the GUI thread busy with the worker (the done
+// message or Stop arrives then); finding its window then reads the desktop's
+// windows, the GUI's own among them, and asks the GUI thread, as the system's
+// title read of it does.
+class gui_meeting_control final : public zebrix::zebw3_control {
+public:
+    gui_meeting_control(const std::string& desktop, bool ask_gui)
+        : desktop_(desktop), ask_gui_(ask_gui) {}
+    platform::process_id find_running() override { return 0; }
+    bool still_runs(platform::process_id pid) override { return pid == renderer_pid; }
+    platform::start_result start(const std::string&, const std::string&,
+                                 std::chrono::milliseconds) override {
+        platform::post_message(desktop_, gui->handle(), 1024 + 1, 0, 0);
+        test::eventually([this] { return gui->entered.load(); });
+        return {renderer_pid, 0};
+    }
+    platform::window_handle find_window(platform::process_id pid) override {
+        const platform::window_handle found = real_.find_window(pid);
+        if (ask_gui_) {
+            gui_answered = platform::try_send_message(desktop_, gui->handle(), 1024 + 2, 0, 0,
+                                                      std::chrono::seconds(20))
+                               .has_value();
+        }
+        window_searched = true;
+        return found;
+    }
+    void send_render(platform::window_handle) override {}
+    void terminate(std::chrono::milliseconds) override {}
+
+    gui_thread* gui = nullptr;
+    std::atomic<bool> gui_answered{false};
+    std::atomic<bool> window_searched{false};
+    static constexpr platform::process_id renderer_pid = 4242;
+
+private:
+    std::string desktop_;
+    bool ask_gui_;
+    zebrix::desktop_zebw3_control real_;
+};
+
+// A deadlock leaves nothing to unwind: the run ends here with the failure.
+void within_bound_or_end(const std::function<bool()>& done, const char* what) {
+    if (!test::eventually(done, std::chrono::seconds(60))) {
+        std::fprintf(stderr, "FAILED: %s: window and worker froze each other\n", what);
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+}
+
+} // namespace
+
+// The worker held its lock while starting the renderer and reading window
+// titles; the done message, handled on the GUI thread, waited for that lock
+// while the title read waited for the GUI thread: both froze for good.
+TEST_F(worker_fixture, DoneMessageWhileTheRendererStartsFreezesNeitherWindowNorWorker) {
+    const std::string desktop = tmp / "desktop/";
+    platform::make_folders(desktop);
+    gui_meeting_control meeting(desktop, true);
+    zebrix::render_worker threaded{queue, layout, config, meeting, clock, [] { return 42; }};
+    gui_thread gui(desktop, [&threaded] { threaded.finish_current_job(); });
+    meeting.gui = &gui;
+    ASSERT_NE(gui.handle(), 0);
+    const int id = queue.add_job("Output=song");
+    ASSERT_TRUE(threaded.start());
+    within_bound_or_end([&] { return gui.handled.load() && meeting.window_searched.load(); },
+                        "done message while zebw3.exe starts");
+    EXPECT_TRUE(meeting.gui_answered) << "the GUI thread waited for the worker's lock";
+    EXPECT_EQ(queue.job_state(id), protocol::job_status::done);
+    threaded.stop();
+}
+
+// Stop, pressed while the renderer starts, waits for the worker thread to
+// end; the worker then must not wait for the GUI thread to read its title.
+TEST_F(worker_fixture, StopWhileTheRendererStartsEndsTheWorker) {
+    const std::string desktop = tmp / "desktop/";
+    platform::make_folders(desktop);
+    gui_meeting_control meeting(desktop, false);
+    zebrix::render_worker threaded{queue, layout, config, meeting, clock, [] { return 42; }};
+    gui_thread gui(desktop, [&threaded] { threaded.stop(); });
+    meeting.gui = &gui;
+    ASSERT_NE(gui.handle(), 0);
+    const int id = queue.add_job("Output=song");
+    ASSERT_TRUE(threaded.start());
+    within_bound_or_end([&] { return gui.handled.load(); }, "Stop while zebw3.exe starts");
+    EXPECT_EQ(queue.job_state(id), protocol::job_status::unknown);
+}
+
+namespace {
+
+// A worker in a Zebrix folder named as an install folder may be, its paths
+// written with the system's separator.
+struct named_install {
+    static std::string native(std::string path) {
+        std::replace(path.begin(), path.end(), '/', platform::path_separator);
+        return path;
+    }
+    explicit named_install(const std::string& zebrix_name)
+        : zebrix(tmp / native(zebrix_name + "/")),
+          layout(core::path_layout::from_executable(zebrix + native("ZebHelper/ZebrixServer"),
+                                                    tmp.path())) {
+        platform::make_folders(layout.helper_dir());
+        platform::make_folders(layout.zebmini_dir());
+        config.load(layout.helper_dir());
+        queue.start();
+    }
+    // The value of the input's OutputDirectory line, as the renderer reads it.
+    std::string handed_folder() {
+        const std::string input = read_all(layout.zebrix_input_path());
+        const std::string key = "\r\nOutputDirectory=";
+        const auto at = input.find(key);
+        return at == std::string::npos
+                   ? std::string()
+                   : input.substr(at + key.size(),
+                                  input.find('\r', at + key.size()) - at - key.size());
+    }
+
+    test::temp_folder tmp{"zs-rw"};
+    std::string zebrix;
+    core::path_layout layout;
+    core::config_store config;
+    manual_clock clock;
+    recording_control control;
+    zebrix::render_queue queue{layout.outputs_dir(), [] { return false; }, clock};
+    zebrix::render_worker worker{queue, layout, config, control, clock, [] { return 42; }};
+};
+
+constexpr char foreign_separator = platform::path_separator == '/' ? '\\' : '/';
+
+} // namespace
+
+// The job folder went to the renderer in UTF-8 with "outputs/" in it, where
+// it reads the ANSI code page and the system's separator: its results went nowhere.
+TEST(RenderWorkerPaths, JobFolderIsHandedInTheCodePageWithOneSeparator) {
+    named_install at("Z\xC3\xA9"
+                     "brix Studio"); // "Zébrix Studio"
+    const int id = at.queue.add_job("Output=song");
+    at.worker.run_cycle();
+    ASSERT_EQ(at.queue.job_state(id), protocol::job_status::running);
+    const std::string handed = at.handed_folder();
+    EXPECT_EQ(handed, platform::utf8_to_ansi(at.queue.job_folder(id)));
+    EXPECT_NE(handed.find("Z\xE9"
+                          "brix Studio"),
+              std::string::npos)
+        << handed;
+    EXPECT_EQ(handed.find(foreign_separator), std::string::npos) << handed;
+    EXPECT_TRUE(platform::folder_exists(platform::ansi_to_utf8(handed))) << handed;
+
+    // The audio copy names its file in the code page too ("démo.mp4").
+    platform::write_file(at.layout.zebmini_dir() + "d\xC3\xA9mo.mp4", "AUDIO");
+    at.worker.finish_current_job();
+    const int copy = at.queue.add_job("ZebMiniAudioFile=d\xE9mo.mp4");
+    at.worker.run_cycle();
+    EXPECT_EQ(read_all(at.queue.job_folder(copy) + "audio.mp4"), "AUDIO");
+}
+
+// A folder the code page cannot write ("Ω") goes by its short name where the
+// system keeps one; without one the job fails at once and says why, instead
+// of handing the renderer a path it would misread.
+TEST(RenderWorkerPaths, FolderOutsideTheCodePageGoesByItsShortNameOrFailsClearly) {
+    named_install at("Z\xC3\xA9"
+                     "brix \xCE\xA9 Studio");
+    const int id = at.queue.add_job("Output=song");
+    at.worker.run_cycle();
+    if (const std::string handed = at.handed_folder(); !handed.empty()) {
+        EXPECT_EQ(platform::utf8_to_ansi(platform::ansi_to_utf8(handed)), handed) << handed;
+        EXPECT_TRUE(platform::folder_exists(platform::ansi_to_utf8(handed))) << handed;
+        EXPECT_EQ(handed.find(foreign_separator), std::string::npos) << handed;
+        EXPECT_EQ(at.control.starts, 1);
+        return;
+    }
+    EXPECT_EQ(at.queue.job_state(id), protocol::job_status::done);
+    EXPECT_EQ(at.control.starts, 0);
+    std::string message;
+    int number = 0;
+    EXPECT_EQ(zebrix::read_job_status(at.queue.job_folder(id), message, number),
+              protocol::job_outcome::failed);
+    EXPECT_NE(message.find("path cannot be written in the machine's code page"), std::string::npos)
+        << message;
 }
