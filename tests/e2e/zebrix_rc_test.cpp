@@ -117,8 +117,8 @@ TEST_F(ZebrixControl, SongListAndSongTextWithRequestedFiles) {
     EXPECT_EQ(files->files[1]->content, "T\xEDtulo=Demo\r\n");
     // Deleted once the answer was accepted for sending, which may be just
     // after the client has it.
-    EXPECT_TRUE(eventually(
-        [&server] { return !platform::file_exists(server.helper_dir() + "song.txt"); }));
+    EXPECT_TRUE(
+        eventually([&] { return !platform::file_exists(server.helper_dir() + "song.txt"); }));
     std::string outside;
     ASSERT_TRUE(platform::read_file(server.zebrix_dir() + "outside.txt", outside));
     EXPECT_EQ(outside, "keep me");
