@@ -178,6 +178,16 @@ TEST(win32_process, starts_finds_ignoring_case_and_terminates_a_gui_program) {
         return w.class_name == "TZebrixWindow" &&
                static_cast<platform::process_id>(w.pid) == started.pid;
     }));
+    // The windows of one process: its own, and none of this process (whose
+    // title read would wait for its window's thread).
+    const auto its = platform::windows_of_process(started.pid);
+    EXPECT_TRUE(std::any_of(its.begin(), its.end(), [](const platform::window_info& w) {
+        return w.class_name == "TZebrixWindow" && w.title == "Zebrix";
+    }));
+    EXPECT_TRUE(std::all_of(its.begin(), its.end(), [&started](const platform::window_info& w) {
+        return static_cast<platform::process_id>(w.pid) == started.pid;
+    }));
+    EXPECT_TRUE(platform::windows_of_process(GetCurrentProcessId()).empty());
 
     EXPECT_TRUE(platform::terminate_process(started.pid, 10s));
     EXPECT_FALSE(platform::process_runs(started.pid));
