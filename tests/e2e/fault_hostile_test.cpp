@@ -64,7 +64,20 @@ TEST_F(OwnFiles, CommandTwoLeavesConfigAndTheExecutableUntouched) {
     ASSERT_TRUE(c);
     protocol::item_list items;
     items.add_data(ITEM_DATA, "Song=3\n");
-    items.add_file_list()->names = {"config.txt", "ZebrixServer", "CONFIG.TXT", "outputs",
+    const std::string exe = server.server_path().substr(server.server_path().rfind('/') + 1);
+    // Windows' other names of the same files, and devices that would hold the worker.
+    items.add_file_list()->names = {"config.txt",
+                                    "ZebrixServer",
+                                    "CONFIG.TXT",
+                                    "outputs",
+                                    "config.txt.",
+                                    "config.txt ",
+                                    "OrvantaPath.txt. . .",
+                                    "ZebrixServer.log.",
+                                    exe + ".",
+                                    "AUX",
+                                    "COM1.txt",
+                                    "nul",
                                     "song.txt"};
     const auto r = c->call(2, 3, 7, &items);
     ASSERT_TRUE(r);
@@ -75,6 +88,7 @@ TEST_F(OwnFiles, CommandTwoLeavesConfigAndTheExecutableUntouched) {
     EXPECT_EQ(files->files[0]->name, "song.txt");
     EXPECT_EQ(read(server.helper_dir() + "config.txt"), config);
     EXPECT_EQ(read(server.server_path()), executable);
+    EXPECT_TRUE(platform::file_exists(server.helper_dir() + "OrvantaPath.txt"));
     EXPECT_TRUE(platform::folder_exists(server.helper_dir() + "outputs/"));
 }
 
