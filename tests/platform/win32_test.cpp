@@ -97,8 +97,12 @@ TEST(win32_windows, cancellable_send_answers_and_ends_at_once_when_cancelled) {
     std::thread owner([&loop] { loop.run(); });
 
     platform::send_cancel cancel;
+    // An answered send returns with its answer, not at the end of a wait
+    // slice (sends that waited out their time-out passed unnoticed).
+    const auto answered = std::chrono::steady_clock::now();
     EXPECT_EQ(platform::send_message(window.handle(), 1024 + 9, 21, 0, cancel), 42);
     EXPECT_EQ(platform::send_message(window.handle(), 1024 + 9, 50, 0, cancel), 100);
+    EXPECT_LT(std::chrono::steady_clock::now() - answered, 20s);
 
     hold = true;
     std::thread stopper([&cancel] {
