@@ -1,6 +1,7 @@
 // config.txt and OrvantaPath.txt as a user (or a crash) may leave them: the
 // first half of the input is config.txt, the rest OrvantaPath.txt. A load
-// and a save must never crash, and a saved file must read back the same.
+// and a save must never crash, a saved file must read back the same, and a
+// refused one is never rewritten.
 #include "core/config_store.hpp"
 #include "platform/files.hpp"
 
@@ -23,7 +24,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     zs::platform::write_file(dir + "OrvantaPath.txt", input.substr(half));
 
     zs::core::config_store store;
-    store.load(dir);
+    if (!store.load(dir)) {
+        // A file the server cannot understand stops it and stays as it was.
+        std::string config;
+        std::string orvanta;
+        zs::platform::read_file(dir + "config.txt", config);
+        zs::platform::read_file(dir + "OrvantaPath.txt", orvanta);
+        if (config != input.substr(0, half) || orvanta != input.substr(half)) {
+            std::abort();
+        }
+        return 0;
+    }
     if (store.identity_text().size() != 36 || store.password().size() > 64) {
         std::abort();
     }
