@@ -3,6 +3,7 @@
 // name it was asked for (Windows gives one file many names: any case, a
 // trailing dot or space, its short 8.3 name), and only a regular file on
 // disk is read, never a device, pipe, folder or link.
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,6 +22,13 @@ struct file_identity {
 // The identity of the file `path` names (following a link, with the case
 // fallback of resolve_for_read), or nothing when there is none.
 std::optional<file_identity> identify_file(const std::string& path);
+
+// Whether `file` is one of the files `protected_paths` name.
+inline bool is_protected(const file_identity& file,
+                         const std::vector<std::string>& protected_paths) {
+    return std::any_of(protected_paths.begin(), protected_paths.end(),
+                       [&file](const std::string& path) { return identify_file(path) == file; });
+}
 
 enum class disk_read { read, missing, refused, too_large, failed };
 

@@ -31,15 +31,6 @@ std::optional<file_identity> identify_file(const std::string& path) {
     return identity_of(info);
 }
 
-namespace {
-
-bool is_protected(const file_identity& file, const std::vector<std::string>& protected_paths) {
-    return std::any_of(protected_paths.begin(), protected_paths.end(),
-                       [&file](const std::string& path) { return identify_file(path) == file; });
-}
-
-} // namespace
-
 disk_read read_disk_file(const std::string& path, const std::vector<std::string>& protected_paths,
                          std::uint64_t max_bytes, std::string& out) {
     // A reparse point (link, junction) is opened itself, not followed.
