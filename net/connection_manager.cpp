@@ -16,7 +16,7 @@ void connection_manager::uncount(entry& e) {
         waiting_.erase(e.place);
         e.waiting = false;
     }
-    if (e.address.empty()) {
+    if (!e.counted) {
         return;
     }
     const auto it = per_address_.find(e.address);
@@ -24,7 +24,7 @@ void connection_manager::uncount(entry& e) {
         per_address_.erase(it);
     }
     --admitted_;
-    e.address.clear();
+    e.counted = false;
 }
 
 void connection_manager::remove(const zebsock_connection* connection) {
@@ -39,7 +39,7 @@ void connection_manager::remove(const zebsock_connection* connection) {
 }
 
 connection_manager::admission connection_manager::admit(const zebsock_connection* connection,
-                                                        const std::string& address,
+                                                        const boost::asio::ip::address& address,
                                                         std::size_t per_address,
                                                         std::size_t total) {
     std::shared_ptr<zebsock_connection> pushed; // closed outside the lock
@@ -63,6 +63,7 @@ connection_manager::admission connection_manager::admit(const zebsock_connection
         }
         entry& e = it->second;
         e.address = address;
+        e.counted = true;
         ++per_address_[address];
         ++admitted_;
         e.place = waiting_.insert(waiting_.end(), connection);

@@ -4,9 +4,9 @@
 #include "net/zebsock_connection.hpp"
 
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <unordered_map>
 
 namespace zs::net {
@@ -24,7 +24,7 @@ public:
     enum class admission { admitted, over_address_cap, over_total_cap };
     // Counts an accepted connection against the caps; at the total cap the
     // oldest connection still logging in is pushed out to make room.
-    admission admit(const zebsock_connection* connection, const std::string& address,
+    admission admit(const zebsock_connection* connection, const boost::asio::ip::address& address,
                     std::size_t per_address, std::size_t total);
     // The connection no longer waits for its login: it is never pushed out.
     void logged_in(const zebsock_connection* connection);
@@ -33,7 +33,8 @@ private:
     using waiting_list = std::list<const zebsock_connection*>; // oldest first
     struct entry {
         std::shared_ptr<zebsock_connection> connection;
-        std::string address; // empty until admitted
+        boost::asio::ip::address address;
+        bool counted = false; // admitted and not yet uncounted
         bool waiting = false;
         waiting_list::iterator place;
     };
@@ -43,7 +44,7 @@ private:
     // Keyed by address: a removal costs the same with ten thousand idle
     // sessions registered as with none.
     std::unordered_map<const zebsock_connection*, entry> connections_;
-    std::unordered_map<std::string, std::size_t> per_address_;
+    std::map<boost::asio::ip::address, std::size_t> per_address_;
     std::size_t admitted_ = 0;
     waiting_list waiting_;
 };

@@ -33,6 +33,10 @@ public:
     zebsock_connection& operator=(const zebsock_connection&) = delete;
 
     boost::asio::ip::tcp::socket& socket() { return socket_; }
+    // The client's address as the accept gave it, so that no session asks
+    // the system for it again; unspecified for a connection not accepted.
+    const boost::asio::ip::tcp::endpoint& peer() const { return peer_; }
+    boost::asio::ip::tcp::endpoint& accepted_peer() { return peer_; }
     boost::asio::any_io_executor executor() { return socket_.get_executor(); }
 
     // Reads the protocol number; on the connection's I/O thread.
@@ -63,6 +67,7 @@ private:
     bool mark_closing(); // true for the first caller
 
     boost::asio::ip::tcp::socket socket_;
+    boost::asio::ip::tcp::endpoint peer_;
     boost::asio::steady_timer pause_;
     boost::asio::steady_timer deadline_;
     bool logging_in_ = false; // I/O thread only

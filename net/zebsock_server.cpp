@@ -65,7 +65,7 @@ bool zebsock_server::start() {
 }
 
 void zebsock_server::start_accept() {
-    acceptor_.async_accept(next_->socket(),
+    acceptor_.async_accept(next_->socket(), next_->accepted_peer(),
                            [this](const boost::system::error_code& ec) { handle_accept(ec); });
 }
 
@@ -102,13 +102,7 @@ void zebsock_server::handle_accept(const boost::system::error_code& ec) {
 }
 
 bool zebsock_server::admit() {
-    boost::system::error_code ec;
-    const auto peer = next_->socket().remote_endpoint(ec);
-    if (ec) { // gone already
-        next_->close();
-        return false;
-    }
-    const std::string address = peer.address().to_string();
+    const auto& address = next_->peer().address();
     const connection_limits& limits = settings_.connection.limits;
     if (manager_.admit(next_.get(), address, limits.per_address, total_cap_) ==
         connection_manager::admission::admitted) {
@@ -146,7 +140,7 @@ void zebsock_server::write_summaries() {
             "Refused " + std::to_string(count) + " connection" + (count == 1 ? "" : "s") +
             " over the limits of " + std::to_string(limits.per_address) +
             " per client address and " + std::to_string(total_cap_) + " in all, " +
-            std::to_string(most->second) + " of them from " + most->first +
+            std::to_string(most->second) + " of them from " + most->first.to_string() +
             (refused_.size() > 1
                  ? " and the rest from " + std::to_string(refused_.size() - 1) + " other addresses"
                  : std::string()));

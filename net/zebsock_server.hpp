@@ -65,7 +65,7 @@ private:
     std::size_t total_cap_ = 0;
     // Connections refused since the last summary, per client address
     // (acceptor thread only).
-    std::map<std::string, std::size_t> refused_;
+    std::map<boost::asio::ip::address, std::size_t> refused_;
 };
 
 } // namespace zs::net

@@ -10,12 +10,12 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace zs::platform {
 
@@ -69,7 +69,8 @@ public:
 private:
     std::mutex mutex_;
     std::condition_variable ready_;
-    std::deque<std::function<void()>> queue_;
+    std::vector<std::function<void()>> queue_;
+    std::vector<std::function<void()>> running_; // owner thread only
     bool stopped_ = false;
 };
 

@@ -31,16 +31,18 @@ void message_loop::stop() {
 }
 
 std::size_t message_loop::run_for(std::chrono::milliseconds limit) {
-    std::deque<std::function<void()>> batch;
     {
         std::unique_lock lock(mutex_);
         ready_.wait_for(lock, limit, [this] { return !queue_.empty() || stopped_; });
-        batch.swap(queue_);
+        // The two vectors trade places, so a busy loop allocates nothing.
+        running_.swap(queue_);
     }
-    for (auto& work : batch) {
+    for (auto& work : running_) {
         work();
     }
-    return batch.size();
+    const std::size_t count = running_.size();
+    running_.clear();
+    return count;
 }
 
 } // namespace zs::platform

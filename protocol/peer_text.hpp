@@ -1,27 +1,27 @@
 #pragma once
-// The client's address as the operator log names it.
+// The client's address as the operator log names it, from what the accept
+// gave (no system call per request).
 #include "net/zebsock_connection.hpp"
 
 #include <string>
 
 namespace zs::protocol {
 
+inline bool peer_known(const net::zebsock_connection* connection) {
+    return connection != nullptr && connection->peer().port() != 0;
+}
+
 inline std::string peer_text(net::zebsock_connection* connection) {
-    boost::system::error_code ec;
-    const auto peer = connection != nullptr ? connection->socket().remote_endpoint(ec)
-                                            : boost::asio::ip::tcp::endpoint();
-    if (connection == nullptr || ec) {
+    if (!peer_known(connection)) {
         return "an unknown address";
     }
+    const auto& peer = connection->peer();
     return peer.address().to_string() + ":" + std::to_string(peer.port());
 }
 
 // The client's address alone, the key of what is counted per client.
 inline std::string peer_address(net::zebsock_connection* connection) {
-    boost::system::error_code ec;
-    const auto peer = connection != nullptr ? connection->socket().remote_endpoint(ec)
-                                            : boost::asio::ip::tcp::endpoint();
-    return connection == nullptr || ec ? std::string("?") : peer.address().to_string();
+    return peer_known(connection) ? connection->peer().address().to_string() : std::string("?");
 }
 
 } // namespace zs::protocol

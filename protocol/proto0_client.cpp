@@ -39,8 +39,9 @@ void proto0_client::handle_header(const boost::system::error_code& ec, std::size
     header_ = *JOB_REQUEST_HEADER::from_bytes(request_); // the read filled all of it
     const std::string configured = settings_.password();
     const bool open = configured == core::default_password;
-    const std::string address = peer_address(connection());
     login_guard* guard = open ? nullptr : settings_.guard;
+    // Only the guard needs the address as text; a status poll should not pay for it.
+    const std::string address = guard != nullptr ? peer_address(connection()) : std::string();
     const bool may_check = guard == nullptr || guard->may_check(address);
     const bool accepted = open || (may_check && header_.password == configured);
     if (!accepted && guard != nullptr) {

@@ -1,5 +1,9 @@
-// Network front end figures against the staged server, each beside a minimal
+// Network front end figures against the staged server, each beside a bare
 // server of the same socket work run in this process as the baseline.
+#include "bench/support/baseline_servers.hpp"
+#include "bench/support/bench_report.hpp"
+#include "bench/support/loopback_client.hpp"
+#include "bench/support/win_baseline.hpp"
 #include "client/discovery_client.hpp"
 #include "net/wire.hpp"
 #include "platform/fd_limit.hpp"
@@ -24,6 +28,9 @@ namespace {
 
 using namespace std::chrono;
 using boost::asio::ip::tcp;
+
+constexpr int rounds = 3;
+constexpr auto round_span = 2s;
 using boost::asio::ip::udp;
 namespace asio = boost::asio;
 
@@ -62,11 +69,13 @@ double handshake_rate(std::uint16_t port, int threads, milliseconds span) {
     const auto end = steady_clock::now() + span;
     std::vector<std::thread> workers;
     for (int t = 0; t < threads; ++t) {
-        workers.emplace_back([&] {
+        workers.emplace_back([&, t] {
             asio::io_context io;
             while (steady_clock::now() < end) {
                 try {
                     tcp::socket s(io);
+                    boost::system::error_code ec;
+                    zs::bench::open_from(s, static_cast<unsigned>(t), ec);
                     s.connect({asio::ip::make_address("127.0.0.1"), port});
                     if (handshake(s, 5, false)) {
                         ++done;
@@ -81,66 +90,6 @@ double handshake_rate(std::uint16_t port, int threads, milliseconds span) {
     }
     return static_cast<double>(done) / duration<double>(span).count();
 }
-
-// The baseline: the same records written and read, nothing else.
-class baseline_tcp {
-public:
-    baseline_tcp() : acceptor_(io_, {tcp::v4(), 0}) {
-        accept();
-        thread_ = std::thread([this] { io_.run(); });
-    }
-    ~baseline_tcp() {
-        io_.stop();
-        thread_.join();
-    }
-    std::uint16_t port() const { return acceptor_.local_endpoint().port(); }
-
-private:
-    struct conn : std::enable_shared_from_this<conn> {
-        explicit conn(tcp::socket s) : sock(std::move(s)) {}
-        tcp::socket sock;
-        std::uint8_t buf[64] = {};
-        void run() {
-            auto self = shared_from_this();
-            asio::async_read(sock, asio::buffer(buf, 4), [self](auto ec, auto) {
-                if (ec)
-                    return;
-                word_to(self->buf, 1);
-                asio::async_write(self->sock, asio::buffer(self->buf, 20), [self](auto e2, auto) {
-                    if (e2)
-                        return;
-                    asio::async_read(
-                        self->sock, asio::buffer(self->buf, 16), [self](auto e3, auto) {
-                            if (e3)
-                                return;
-                            std::memset(self->buf, 0, sizeof self->buf);
-                            word_to(self->buf, 1);
-                            word_to(self->buf + 4, 36);
-                            word_to(self->buf + 44, 13);
-                            asio::async_write(
-                                self->sock, asio::buffer(self->buf, 61), [self](auto e4, auto) {
-                                    if (e4)
-                                        return;
-                                    asio::async_read(self->sock, asio::buffer(self->buf, 4),
-                                                     [self](auto, auto) {});
-                                });
-                        });
-                });
-            });
-        }
-    };
-    void accept() {
-        acceptor_.async_accept([this](const boost::system::error_code& ec, tcp::socket s) {
-            if (!ec) {
-                std::make_shared<conn>(std::move(s))->run();
-            }
-            accept();
-        });
-    }
-    asio::io_context io_;
-    tcp::acceptor acceptor_;
-    std::thread thread_;
-};
 
 class baseline_udp {
 public:
@@ -206,34 +155,32 @@ double rss_mb(pid_t pid) {
     return at == std::string::npos ? 0.0 : std::stod(status.substr(at + 6)) / 1024.0;
 }
 
-void report(const char* name, double value, const char* unit, double baseline) {
-    if (baseline > 0) {
-        std::printf("BENCH name=%s value=%.1f unit=%s baseline=%.1f ratio=%.3f\n", name, value,
-                    unit, baseline, value / baseline);
-    } else {
-        std::printf("BENCH name=%s value=%.1f unit=%s\n", name, value, unit);
+// The Windows server of the Windows stage under Wine, against the bare
+// server cross-built and run under Wine.
+bool win_handshake_close() {
+    zs::bench::win_baseline baseline;
+    if (!baseline.ready()) {
+        std::fprintf(stderr, "bench_net: the Windows baseline did not start\n");
+        return false;
     }
-    std::fflush(stdout);
-}
-
-// The Windows server of the Windows stage under Wine, beside the Linux
-// server's figure of the same run (its baseline), when that stage exists.
-void win_handshake_close(double linux_value, milliseconds span) {
-    const char* stage = std::getenv("ZS_BENCH_WIN_STAGE");
-    if (stage == nullptr || *stage == '\0') {
-        return;
-    }
-    ::setenv("ZS_WINDOWS_STAGE", stage, 1);
+    ::setenv("ZS_WINDOWS_STAGE", zs::bench::windows_stage().c_str(), 1);
+    bool ok = false;
     {
         zs::test::staged_server win;
         if (win.start()) {
-            const double value = handshake_rate(win.tcp_port(), 2, span);
-            report("win_p1_handshake_close", value, "conn/s", linux_value);
+            zs::bench::report(
+                "win_p1_handshake_close",
+                zs::bench::alternate(
+                    rounds, [&] { return handshake_rate(win.tcp_port(), 2, round_span); },
+                    [&] { return handshake_rate(baseline.handshake_port(), 2, round_span); }),
+                "conn/s");
+            ok = true;
         } else {
             std::fprintf(stderr, "bench_net: the Windows server did not start\n");
         }
     }
     ::unsetenv("ZS_WINDOWS_STAGE");
+    return ok;
 }
 
 } // namespace
@@ -245,22 +192,27 @@ int main() {
         std::fprintf(stderr, "bench_net: the staged server did not start\n");
         return 1;
     }
-    const auto span = 3s;
+    bool ok = true;
     {
-        baseline_tcp base;
-        const double baseline = handshake_rate(base.port(), 2, span);
-        const double value = handshake_rate(server.tcp_port(), 2, span);
-        report("p1_handshake_close", value, "conn/s", baseline);
-        win_handshake_close(value, span);
+        zs::bench::baseline_handshake_server base;
+        zs::bench::report("p1_handshake_close",
+                          zs::bench::alternate(
+                              rounds,
+                              [&] { return handshake_rate(server.tcp_port(), 2, round_span); },
+                              [&] { return handshake_rate(base.port(), 2, round_span); }),
+                          "conn/s");
     }
     std::this_thread::sleep_for(1s); // let the closing pauses of the last sessions pass
     {
         baseline_udp base;
-        const double baseline = discovery_rate(base.port(), span);
-        const double value = discovery_rate(server.udp_port(), span);
-        report("discovery_reply", value, "replies/s", baseline);
+        zs::bench::report("discovery_reply",
+                          zs::bench::alternate(
+                              rounds, [&] { return discovery_rate(server.udp_port(), round_span); },
+                              [&] { return discovery_rate(base.port(), round_span); }),
+                          "replies/s");
     }
     {
+        // 25 sessions per client address, below the server's cap per address.
         const double before = rss_mb(server.pid());
         asio::io_context io;
         std::vector<tcp::socket> idle;
@@ -268,10 +220,15 @@ int main() {
         for (int i = 0; i < 10000; ++i) {
             try {
                 idle.emplace_back(io);
+                boost::system::error_code ec;
+                zs::bench::open_from(idle.back(), 100 + static_cast<unsigned>(i / 25), ec);
                 idle.back().connect({asio::ip::make_address("127.0.0.1"), server.tcp_port()});
-                handshake(idle.back(), 0, true);
+                if (!handshake(idle.back(), 0, true)) {
+                    throw std::runtime_error("login refused");
+                }
             } catch (const std::exception& e) {
                 std::fprintf(stderr, "bench_net: idle session %d: %s\n", i, e.what());
+                ok = false;
                 break;
             }
         }
@@ -279,8 +236,13 @@ int main() {
         const double after = rss_mb(server.pid());
         std::fprintf(stderr, "bench_net: %zu idle sessions, server RSS %.1f -> %.1f MB\n",
                      idle.size(), before, after);
-        report("p1_idle_sessions_rss", after - before, "MB", 0);
+        if (ok) {
+            zs::bench::report("p1_idle_sessions_rss", after - before, "MB", 0);
+        }
     }
     server.stop();
-    return 0;
+    if (!zs::bench::windows_stage().empty()) {
+        ok = win_handshake_close() && ok;
+    }
+    return ok ? 0 : 1;
 }

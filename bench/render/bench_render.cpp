@@ -1,17 +1,19 @@
-// JOB_STATUS answers per second from 50 parallel pollers against the staged
-// server, beside a minimal Boost.Asio server doing the same socket work
-// (read 4 + 112, write 4 and 116, close) as the baseline.
+// JOB_STATUS answers per second from 50 parallel pollers, each from its own
+// address, against the staged server, beside a bare Boost.Asio server doing
+// the same socket work (read 4 + 112, write 4 and 116, close). With the
+// Windows build, the Windows server under Wine against the same bare server
+// cross-built and run under Wine.
+#include "bench/support/baseline_servers.hpp"
+#include "bench/support/bench_report.hpp"
+#include "bench/support/loopback_client.hpp"
+#include "bench/support/win_baseline.hpp"
 #include "tests/support/staged_server.hpp"
-
-#include <utility>
-
-#include <boost/asio.hpp>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <thread>
 #include <vector>
 
@@ -22,12 +24,14 @@ using boost::asio::ip::tcp;
 namespace asio = boost::asio;
 
 constexpr int pollers = 50;
-constexpr auto span = seconds(3);
+constexpr int rounds = 3;
+constexpr auto span = seconds(2);
 
 // One poll as a client sends it; true when the 116-byte answer arrived.
-bool poll_once(asio::io_context& io, std::uint16_t port, std::int32_t id) {
+bool poll_once(asio::io_context& io, unsigned client, std::uint16_t port, std::int32_t id) {
     boost::system::error_code ec;
     tcp::socket s(io);
+    zs::bench::open_from(s, client, ec);
     s.connect({asio::ip::address_v4::loopback(), port}, ec);
     if (ec) {
         return false;
@@ -44,113 +48,74 @@ bool poll_once(asio::io_context& io, std::uint16_t port, std::int32_t id) {
 
 double poll_rate(std::uint16_t port, std::int32_t id) {
     std::atomic<long> answered{0};
+    std::atomic<long> failed{0};
     const auto end = steady_clock::now() + span;
     std::vector<std::thread> threads;
     for (int i = 0; i < pollers; ++i) {
-        threads.emplace_back([&] {
+        threads.emplace_back([&, i] {
             asio::io_context io;
             while (steady_clock::now() < end) {
-                if (poll_once(io, port, id)) {
-                    ++answered;
-                }
+                ++(poll_once(io, static_cast<unsigned>(i), port, id) ? answered : failed);
             }
         });
     }
     for (auto& t : threads) {
         t.join();
     }
+    if (failed > 0) {
+        std::fprintf(stderr, "bench_render: %ld polls failed\n", failed.load());
+    }
     return static_cast<double>(answered.load()) / duration<double>(span).count();
 }
 
-// The baseline: accept, read the protocol word and the header, answer, close.
-class baseline_server {
-public:
-    baseline_server() : acceptor_(io_, {asio::ip::address_v4::loopback(), 0}) {
-        accept();
-        for (int i = 0; i < 5; ++i) {
-            threads_.emplace_back([this] { io_.run(); });
-        }
-    }
-    ~baseline_server() {
-        io_.stop();
-        for (auto& t : threads_) {
-            t.join();
-        }
-    }
-    std::uint16_t port() const { return acceptor_.local_endpoint().port(); }
+// A job that stays running, so that every poll is answered with status 1.
+bool submit_job(std::uint16_t port) {
+    asio::io_context io;
+    tcp::socket s(io);
+    boost::system::error_code ec;
+    s.connect({asio::ip::address_v4::loopback(), port}, ec);
+    const std::string job = "Silent=1\r\nRenderMs=0\r\n";
+    std::uint8_t request[116] = {};
+    const std::int32_t words[4] = {0, 0, 0, static_cast<std::int32_t>(job.size())};
+    std::memcpy(request, words, sizeof words);
+    asio::write(s, asio::buffer(request), ec);
+    asio::write(s, asio::buffer(job), ec);
+    std::uint8_t reply[120];
+    asio::read(s, asio::buffer(reply), ec);
+    return !ec;
+}
 
-private:
-    struct exchange {
-        explicit exchange(asio::io_context& io) : socket(io) {}
-        tcp::socket socket;
-        std::uint8_t in[116] = {};
-        std::uint8_t out[120] = {};
-    };
-    void accept() {
-        auto e = std::make_shared<exchange>(io_);
-        acceptor_.async_accept(e->socket, [this, e](const boost::system::error_code& ec) {
-            if (!ec) {
-                serve(e);
-            }
-            accept();
-        });
+bool measure(const char* name, std::uint16_t baseline_port) {
+    zs::test::staged_server server;
+    if (!server.start() || !submit_job(server.tcp_port())) {
+        std::fprintf(stderr, "bench_render: the staged server did not start\n");
+        return false;
     }
-    static void serve(const std::shared_ptr<exchange>& e) {
-        asio::async_read(e->socket, asio::buffer(e->in), [e](const auto& ec, std::size_t) {
-            if (ec) {
-                return;
-            }
-            e->out[0] = 1;
-            e->out[8] = 1;
-            asio::async_write(e->socket, asio::buffer(e->out, 4),
-                              [e](const auto& ec2, std::size_t) {
-                                  if (ec2) {
-                                      return;
-                                  }
-                                  asio::async_write(e->socket, asio::buffer(e->out + 4, 116),
-                                                    [e](const auto&, std::size_t) {
-                                                        boost::system::error_code ignored;
-                                                        e->socket.close(ignored);
-                                                    });
-                              });
-        });
-    }
-
-    asio::io_context io_;
-    tcp::acceptor acceptor_;
-    std::vector<std::thread> threads_;
-};
+    const auto f = zs::bench::alternate(
+        rounds, [&] { return poll_rate(server.tcp_port(), 0); },
+        [&] { return poll_rate(baseline_port, 0); });
+    server.stop();
+    zs::bench::report(name, f, "req/s", "%.0f");
+    return true;
+}
 
 } // namespace
 
 int main() {
-    zs::test::staged_server server;
-    if (!server.start()) {
-        std::fprintf(stderr, "bench_render: the staged server did not start\n");
-        return 1;
-    }
-    // A job that stays running: every poll is answered with status 1.
+    bool ok = false;
     {
-        asio::io_context io;
-        tcp::socket s(io);
-        s.connect({asio::ip::address_v4::loopback(), server.tcp_port()});
-        const std::string job = "Silent=1\r\nRenderMs=0\r\n";
-        std::uint8_t request[116] = {};
-        const std::int32_t words[4] = {0, 0, 0, static_cast<std::int32_t>(job.size())};
-        std::memcpy(request, words, sizeof words);
-        asio::write(s, asio::buffer(request));
-        asio::write(s, asio::buffer(job));
-        std::uint8_t reply[120];
-        asio::read(s, asio::buffer(reply));
+        zs::bench::baseline_poll_server baseline;
+        ok = measure("p0_status_poll", baseline.port());
     }
-    const double ours = poll_rate(server.tcp_port(), 0);
-    double base = 0;
-    {
-        baseline_server baseline;
-        base = poll_rate(baseline.port(), 0);
+    if (const std::string stage = zs::bench::windows_stage(); ok && !stage.empty()) {
+        zs::bench::win_baseline baseline;
+        if (!baseline.ready()) {
+            std::fprintf(stderr, "bench_render: the Windows baseline did not start\n");
+            return 1;
+        }
+        ::setenv("ZS_WINDOWS_STAGE", stage.c_str(), 1);
+        ok = measure("win_p0_status_poll", baseline.poll_port());
+        ::unsetenv("ZS_WINDOWS_STAGE");
     }
-    server.stop();
-    std::printf("BENCH name=p0_status_poll value=%.0f unit=req/s baseline=%.0f ratio=%.3f\n", ours,
-                base, base > 0 ? ours / base : 0.0);
-    return 0;
+    return ok ? 0 : 1;
 }

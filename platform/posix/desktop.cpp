@@ -289,7 +289,10 @@ std::optional<std::int64_t> try_send_message(const std::string& desktop_folder,
     }
     const auto frame = encode_frame({true, message, wparam, lparam});
     unsigned char answer[answer_size];
+    // The answer is never there the moment the frame leaves: wait first
+    // rather than pay for a read that finds nothing.
     if (!write_all(fd.get(), frame.data(), frame.size(), until, cancel_fd) ||
+        !wait_readable(fd.get(), until, cancel_fd) ||
         !read_all(fd.get(), answer, sizeof answer, until, cancel_fd)) {
         return std::nullopt;
     }

@@ -166,6 +166,10 @@ bool read_all(int fd, void* data, std::size_t size, deadline until, int cancel_f
     return true;
 }
 
+bool wait_readable(int fd, deadline until, int cancel_fd) {
+    return wait_for(fd, POLLIN, until, cancel_fd);
+}
+
 void close_fd(int fd) {
     if (fd >= 0) {
         ::close(fd);

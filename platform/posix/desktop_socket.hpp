@@ -23,6 +23,8 @@ int connect_window(const std::string& folder, window_handle window, deadline unt
                    int cancel_fd = -1);
 bool write_all(int fd, const void* data, std::size_t size, deadline until, int cancel_fd = -1);
 bool read_all(int fd, void* data, std::size_t size, deadline until, int cancel_fd = -1);
+// Waits until fd is readable (or hung up); false on time-out or cancel.
+bool wait_readable(int fd, deadline until, int cancel_fd = -1);
 void close_fd(int fd);
 
 std::array<unsigned char, frame_size> encode_frame(const window_message& m);
