@@ -1,5 +1,6 @@
 // Sent-message round trips per second through the desktop, beside a raw
 // Unix-socket ping-pong that also opens one connection per message.
+#include "bench/support/bench_report.hpp"
 #include "platform/desktop.hpp"
 #include "platform/desktop_window.hpp"
 
@@ -16,7 +17,7 @@
 
 namespace {
 
-constexpr int rounds = 20000;
+constexpr int rounds = 10000;
 
 sockaddr_un address(const std::string& path) {
     sockaddr_un a{};
@@ -110,14 +111,12 @@ int main() {
     }
     const std::string desktop = std::string(folder) + "/";
     ::setenv("ZEBRIX_DESKTOP", desktop.c_str(), 1);
-    const double baseline = raw_baseline(desktop + "raw.sock");
-    const double value = desktop_rate();
+    const auto f = zs::bench::alternate(
+        3, [] { return desktop_rate(); }, [&] { return raw_baseline(desktop + "raw.sock"); });
     ::rmdir(folder);
-    if (baseline <= 0 || value <= 0) {
+    if (f.baseline <= 0 || f.value <= 0) {
         return 1;
     }
-    std::printf(
-        "BENCH name=desktop_send_roundtrip value=%.0f unit=msg/s baseline=%.0f ratio=%.3f\n", value,
-        baseline, value / baseline);
+    zs::bench::report("desktop_send_roundtrip", f, "msg/s", "%.0f");
     return 0;
 }

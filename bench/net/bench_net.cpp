@@ -66,6 +66,7 @@ bool handshake(tcp::socket& s, std::int32_t client_type, bool read_type_answer) 
 // Handshakes per second over `threads` clients for `span`, each closing itself.
 double handshake_rate(std::uint16_t port, int threads, milliseconds span) {
     std::atomic<long> done{0};
+    std::atomic<long> failed{0};
     const auto end = steady_clock::now() + span;
     std::vector<std::thread> workers;
     for (int t = 0; t < threads; ++t) {
@@ -81,12 +82,16 @@ double handshake_rate(std::uint16_t port, int threads, milliseconds span) {
                         ++done;
                     }
                 } catch (const std::exception&) {
+                    ++failed;
                 }
             }
         });
     }
     for (auto& w : workers) {
         w.join();
+    }
+    if (failed > 0) {
+        std::fprintf(stderr, "bench_net: %ld handshakes failed\n", failed.load());
     }
     return static_cast<double>(done) / duration<double>(span).count();
 }

@@ -77,8 +77,6 @@ private:
         acceptor_.async_accept(
             [this](const boost::system::error_code& ec, boost::asio::ip::tcp::socket s) {
                 if (!ec) {
-                    boost::system::error_code ignored;
-                    s.set_option(boost::asio::ip::tcp::no_delay(true), ignored);
                     std::make_shared<conn>(std::move(s))->run();
                 }
                 accept();
