@@ -16,7 +16,7 @@ namespace {
 
 constexpr std::size_t window_size = 32 * 1024;
 constexpr unsigned max_threads = 8;
-constexpr unsigned blocks_per_thread = 2; // in flight: bounds the memory held
+constexpr unsigned blocks_per_thread = 4; // in flight: bounds the memory held
 
 Bytef* bytes(std::string& s) {
     return reinterpret_cast<Bytef*>(s.data());
