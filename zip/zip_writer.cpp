@@ -1,12 +1,11 @@
 #include "zip/zip_writer.hpp"
 
 #include "platform/files.hpp"
+#include "zip/parallel_deflate.hpp"
 #include "zip/zip_format.hpp"
 
 #include <zlib.h>
 
-#include <array>
-#include <cstring>
 #include <limits>
 
 namespace zs::zip {
@@ -42,49 +41,28 @@ bool read_exactly(platform::input_stream& in, char* data, std::size_t size) {
     return true;
 }
 
-// Raw deflate at level 8 with the tuned match parameters.
-class deflater {
-public:
-    bool init() {
-        std::memset(&stream_, 0, sizeof stream_);
-        if (deflateInit2(&stream_, 8, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-            return false;
+// Stored data: copied as it is, in pieces.
+deflate_status copy_stream(const deflate_read& read, const deflate_write& write,
+                           deflate_totals& totals) {
+    totals = {};
+    std::string buffer(chunk_size, '\0');
+    for (;;) {
+        std::size_t got = 0;
+        if (!read(buffer.data(), buffer.size(), got)) {
+            return deflate_status::read_failed;
         }
-        ready_ = true;
-        return deflateTune(&stream_, 32, 128, 258, 1024) == Z_OK;
-    }
-    ~deflater() {
-        if (ready_) {
-            deflateEnd(&stream_);
+        if (got == 0) {
+            return deflate_status::ok;
         }
-    }
-    deflater() = default;
-    deflater(const deflater&) = delete;
-    deflater& operator=(const deflater&) = delete;
-
-    // Compresses `size` bytes; appends the output to `out`.
-    bool run(const char* data, std::size_t size, bool finish, std::string& out) {
-        stream_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
-        stream_.avail_in = static_cast<uInt>(size);
-        std::array<char, chunk_size> buffer;
-        for (;;) {
-            stream_.next_out = reinterpret_cast<Bytef*>(buffer.data());
-            stream_.avail_out = static_cast<uInt>(buffer.size());
-            const int rc = deflate(&stream_, finish ? Z_FINISH : Z_NO_FLUSH);
-            if (rc == Z_STREAM_ERROR) {
-                return false;
-            }
-            out.append(buffer.data(), buffer.size() - stream_.avail_out);
-            if (finish ? rc == Z_STREAM_END : stream_.avail_out != 0) {
-                return true;
-            }
+        totals.crc = static_cast<std::uint32_t>(crc32(
+            totals.crc, reinterpret_cast<const Bytef*>(buffer.data()), static_cast<uInt>(got)));
+        totals.in += got;
+        totals.out += got;
+        if (!write(buffer.data(), got)) {
+            return deflate_status::write_failed;
         }
     }
-
-private:
-    z_stream stream_{};
-    bool ready_ = false;
-};
+}
 
 } // namespace
 
@@ -152,12 +130,16 @@ zip_result zip_writer::fail(zip_result code, std::error_code why) {
     return code;
 }
 
-zip_result zip_writer::write(const std::string& bytes) {
-    if (std::error_code why; !out_.write(bytes.data(), bytes.size(), &why)) {
+zip_result zip_writer::write(const char* data, std::size_t size) {
+    if (std::error_code why; !out_.write(data, size, &why)) {
         return fail(ZR_WRITE, why);
     }
-    written_ += bytes.size();
+    written_ += size;
     return ZR_OK;
+}
+
+zip_result zip_writer::write(const std::string& bytes) {
+    return write(bytes.data(), bytes.size());
 }
 
 // The fields a local header and its central record share, flags to name length.
@@ -265,53 +247,33 @@ zip_result zip_writer::add_file(const std::string& entry_name, const std::string
 }
 
 zip_result zip_writer::write_data(platform::input_stream& source, entry& e) {
-    deflater z;
-    const bool deflate_data = e.method == method_deflated;
-    if (deflate_data && !z.init()) {
+    std::error_code read_why;
+    const deflate_read read = [&](char* data, std::size_t size, std::size_t& got) {
+        return source.read(data, size, got, &read_why);
+    };
+    const deflate_write write_out = [this](const char* data, std::size_t size) {
+        return write(data, size) == ZR_OK;
+    };
+    deflate_totals totals;
+    const deflate_status status = e.method == method_deflated
+                                      ? deflate_stream(read, write_out, deflate_threads_, totals)
+                                      : copy_stream(read, write_out, totals);
+    switch (status) {
+    case deflate_status::ok:
+        break;
+    case deflate_status::read_failed:
+        return fail(ZR_READ, read_why);
+    case deflate_status::write_failed:
+        return ZR_WRITE; // set by write
+    case deflate_status::flate_failed:
         return fail(ZR_FLATE);
     }
-    std::uint64_t in_total = 0;
-    std::uint64_t out_total = 0;
-    uLong crc = crc32(0L, Z_NULL, 0);
-    std::string buffer(chunk_size, '\0');
-    std::string packed;
-    for (;;) {
-        // A short read is no end of file: only a read of nothing is.
-        std::size_t got = 0;
-        bool last = false;
-        while (got < buffer.size() && !last) {
-            std::size_t n = 0;
-            if (std::error_code why;
-                !source.read(buffer.data() + got, buffer.size() - got, n, &why)) {
-                return fail(ZR_READ, why);
-            }
-            got += n;
-            last = n == 0;
-        }
-        crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer.data()), static_cast<uInt>(got));
-        in_total += got;
-        packed.clear();
-        if (deflate_data) {
-            if (!z.run(buffer.data(), got, last, packed)) {
-                return fail(ZR_FLATE);
-            }
-        } else {
-            packed.assign(buffer.data(), got);
-        }
-        out_total += packed.size();
-        if (const zip_result rc = write(packed); rc != ZR_OK) {
-            return rc;
-        }
-        if (last) {
-            break;
-        }
-    }
-    if (in_total > max_u32 || out_total > max_u32) {
+    if (totals.in > max_u32 || totals.out > max_u32) {
         return fail(ZR_MISSIZE);
     }
-    e.crc = static_cast<std::uint32_t>(crc);
-    e.uncompressed = static_cast<std::uint32_t>(in_total);
-    e.compressed = static_cast<std::uint32_t>(out_total);
+    e.crc = totals.crc;
+    e.uncompressed = static_cast<std::uint32_t>(totals.in);
+    e.compressed = static_cast<std::uint32_t>(totals.out);
     return ZR_OK;
 }
 

@@ -27,6 +27,9 @@ public:
     zip_result close();
     // The system's reason for the last failure of a file operation, if any.
     const std::error_code& system_error() const { return system_error_; }
+    // Threads that deflate a large file; 0 (the default) is one per processor.
+    // The archive is the same whatever the number.
+    void set_deflate_threads(unsigned threads) { deflate_threads_ = threads; }
 
     ~zip_writer();
     zip_writer(const zip_writer&) = delete;
@@ -50,6 +53,7 @@ private:
     zip_writer() = default;
     zip_result check_open() const;
     zip_result fail(zip_result code, std::error_code why = {});
+    zip_result write(const char* data, std::size_t size);
     zip_result write(const std::string& bytes);
     static void put_common_fields(byte_sink& s, const entry& e);
     std::string local_header(const entry& e) const;
@@ -61,6 +65,7 @@ private:
     std::uint64_t written_ = 0;
     std::vector<entry> entries_;
     zip_result error_ = ZR_OK;
+    unsigned deflate_threads_ = 0;
     bool closed_ = false;
 };
 

@@ -3,11 +3,13 @@
 #include "platform/files.hpp"
 #include "tests/support/staged_server.hpp"
 #include "tests/support/temp_folder.hpp"
+#include "zip/parallel_deflate.hpp"
 #include "zip/zip_folder.hpp"
 #include "zip/zip_format.hpp"
 #include "zip/zip_writer.hpp"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <filesystem>
 #include <random>
@@ -26,6 +28,17 @@ std::string random_bytes(std::size_t n, unsigned seed) {
     return s;
 }
 
+// Text that compresses, with repeats reaching across deflate blocks.
+std::string log_text(std::size_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::string s;
+    while (s.size() < n) {
+        s += "step " + std::to_string(gen() % 5000) + " took " + std::to_string(gen() % 97) + "\n";
+    }
+    s.resize(n);
+    return s;
+}
+
 // A tree with subfolders, an empty folder, a read-only file, an archive that
 // must be stored, text that is deflated, an executable image and a hidden file.
 void make_tree(const std::string& root) {
@@ -38,6 +51,7 @@ void make_tree(const std::string& root) {
     platform::write_file(root + "notes.txt", text);
     platform::write_file(root + "inner.ZIP", random_bytes(5000, 1));
     platform::write_file(root + "sub/audio.mp4", random_bytes(300000, 2));
+    platform::write_file(root + "sub/render.log", log_text(zip::deflate_block_size * 9 / 2, 3));
     platform::write_file(root + "sub/deeper/empty.dat", "");
     platform::write_file(root + "sub/.hidden", "h");
     std::string exe(256, '\0');
@@ -135,6 +149,62 @@ TEST(ZipWriter, ResultCodesAndStickyError) {
     EXPECT_STREQ(zip::zip_result_text(zip::ZR_FAILED), "Caller: there was a previous error");
     EXPECT_STREQ(zip::zip_result_text(zip::ZR_FLATE), "Zip-bug: an internal error during flation");
     EXPECT_STREQ(zip::zip_result_text(0x123), "unknown zip result code");
+}
+
+// Blocks deflated apart must join into one stream that inflates to the input,
+// whole or not, and the same bytes whatever the number of threads; a read
+// failure mid-stream must return.
+TEST(ZipWriter, DeflatedBlocksJoinIntoOneStreamWhateverTheThreads) {
+    for (const std::size_t size : {zip::deflate_block_size * 3, zip::deflate_block_size * 7 / 2}) {
+        const std::string data = log_text(size, 4);
+        std::string first;
+        for (const unsigned threads : {1u, 3u}) {
+            std::size_t pos = 0;
+            const zip::deflate_read read = [&](char* p, std::size_t n, std::size_t& got) {
+                got = std::min<std::size_t>({n, data.size() - pos, 1000});
+                data.copy(p, got, pos);
+                pos += got;
+                return true;
+            };
+            std::string packed;
+            const zip::deflate_write write = [&](const char* p, std::size_t n) {
+                packed.append(p, n);
+                return true;
+            };
+            zip::deflate_totals totals;
+            ASSERT_EQ(zip::deflate_stream(read, write, threads, totals), zip::deflate_status::ok);
+            EXPECT_EQ(totals.crc, crc32(0, reinterpret_cast<const Bytef*>(data.data()),
+                                        static_cast<uInt>(data.size())));
+            EXPECT_EQ(totals.in, data.size());
+            EXPECT_EQ(totals.out, packed.size());
+            if (first.empty()) {
+                first = packed;
+            } else {
+                EXPECT_EQ(packed, first) << threads << " threads";
+            }
+        }
+        std::string inflated(size, '\0');
+        z_stream z{};
+        ASSERT_EQ(inflateInit2(&z, -MAX_WBITS), Z_OK);
+        z.next_in = reinterpret_cast<Bytef*>(first.data());
+        z.avail_in = static_cast<uInt>(first.size());
+        z.next_out = reinterpret_cast<Bytef*>(inflated.data());
+        z.avail_out = static_cast<uInt>(inflated.size());
+        EXPECT_EQ(inflate(&z, Z_FINISH), Z_STREAM_END);
+        EXPECT_EQ(z.avail_in, 0u);
+        inflateEnd(&z);
+        EXPECT_TRUE(inflated == data);
+    }
+    std::size_t reads = 0;
+    const zip::deflate_read failing = [&](char* p, std::size_t n, std::size_t& got) {
+        std::fill_n(p, n, 'x');
+        got = n;
+        return ++reads < 5;
+    };
+    zip::deflate_totals totals;
+    EXPECT_EQ(zip::deflate_stream(
+                  failing, [](const char*, std::size_t) { return true; }, 2, totals),
+              zip::deflate_status::read_failed);
 }
 
 TEST(ZipFormat, NamesExtensionsAndTimes) {
