@@ -9,15 +9,15 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <system_error>
 #include <vector>
 
 namespace zs::platform {
+
+class message_loop;
 
 class desktop_window {
 public:
@@ -30,6 +30,10 @@ public:
     // is given there, in the order given.
     desktop_window(const std::string& class_name, const std::string& title, procedure proc,
                    dispatcher dispatch, const std::string& desktop_folder = desktop_dir());
+    // The procedure runs on the thread of `owner`, which (on Linux) reads the
+    // window's messages itself: no hand-over from a listener thread.
+    desktop_window(const std::string& class_name, const std::string& title, procedure proc,
+                   message_loop& owner, const std::string& desktop_folder = desktop_dir());
     // The procedure runs on the listener thread and its result is the answer;
     // it must return at once and queue any real work to its owner itself.
     desktop_window(answer_at_once_t, const std::string& class_name, const std::string& title,
@@ -56,6 +60,11 @@ private:
 // A plain owner-thread loop for programs without an event loop of their own.
 class message_loop {
 public:
+    message_loop();
+    ~message_loop();
+    message_loop(const message_loop&) = delete;
+    message_loop& operator=(const message_loop&) = delete;
+
     void post(std::function<void()> work);
     // Runs queued work until stop(); each wait for work is bounded.
     void run();
@@ -66,12 +75,11 @@ public:
         return [this](std::function<void()> work) { post(std::move(work)); };
     }
 
+    class impl; // the system's way of waiting (and, on Linux, the windows it reads)
+    impl& native() { return *impl_; }
+
 private:
-    std::mutex mutex_;
-    std::condition_variable ready_;
-    std::vector<std::function<void()>> queue_;
-    std::vector<std::function<void()>> running_; // owner thread only
-    bool stopped_ = false;
+    std::unique_ptr<impl> impl_;
 };
 
 } // namespace zs::platform

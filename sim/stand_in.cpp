@@ -153,7 +153,7 @@ int stand_in::run(const std::string& class_name, const std::string& title,
             log(m, m.sent ? std::optional<std::int64_t>(r) : std::nullopt);
             return r;
         };
-        window.emplace(class_name, title, logged, loop.dispatcher());
+        window.emplace(class_name, title, logged, loop);
         if (!window->valid()) {
             std::fprintf(stderr, "%s: cannot register the window\n", title.c_str());
             return 1;

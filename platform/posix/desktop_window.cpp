@@ -1,6 +1,7 @@
 #include "platform/desktop_window.hpp"
 
 #include "platform/posix/desktop_socket.hpp"
+#include "platform/posix/message_loop_impl.hpp"
 
 #include <atomic>
 #include <cerrno>
@@ -42,12 +43,14 @@ void answer(int fd, std::int64_t result) {
 
 } // namespace
 
-// The window's socket and the listener thread that accepts its messages.
+// The window's socket and the thread that accepts its messages: a listener
+// of its own, or the owner's message loop.
 class desktop_window::impl {
 public:
-    impl(std::string folder, procedure proc, dispatcher dispatch)
+    impl(std::string folder, procedure proc, dispatcher dispatch,
+         message_loop::impl* owner = nullptr)
         : folder_(std::move(folder)), state_(std::make_shared<shared_state>()),
-          dispatch_(std::move(dispatch)) {
+          dispatch_(std::move(dispatch)), owner_(owner) {
         state_->proc = std::move(proc);
     }
     ~impl();
@@ -60,10 +63,13 @@ public:
 private:
     void listen_loop();
     void handle_connection(int fd);
+    void serve_waiting(); // on the owner's thread
 
     std::string folder_;
     std::shared_ptr<shared_state> state_;
-    dispatcher dispatch_; // empty in answer-at-once mode
+    dispatcher dispatch_;       // empty in answer-at-once mode
+    message_loop::impl* owner_; // the loop that reads the socket itself, if any
+    std::uint64_t watch_ = 0;
     window_handle handle_ = 0;
     unique_fd listen_fd_;
     unique_fd wake_read_;
@@ -85,6 +91,10 @@ std::error_code desktop_window::impl::start(const std::string& class_name,
     }
     handle_ = r.handle;
     listen_fd_ = std::move(r.listen_fd);
+    if (owner_ != nullptr) {
+        watch_ = owner_->watch(listen_fd_.get(), [this] { serve_waiting(); });
+        return {};
+    }
     listener_ = std::thread([this] { listen_loop(); });
     return {};
 }
@@ -97,6 +107,9 @@ desktop_window::impl::~impl() {
     }
     if (listener_.joinable()) {
         listener_.join();
+    }
+    if (watch_ != 0) {
+        owner_->unwatch(watch_);
     }
     unregister_window(folder_, handle_);
 }
@@ -143,6 +156,36 @@ void desktop_window::impl::handle_connection(int fd) {
             answer(conn->fd, result);
         }
     });
+}
+
+// Every connection waiting now, in the order they came; each message is read,
+// run and answered right here, on the owner's thread.
+void desktop_window::impl::serve_waiting() {
+    for (;;) {
+        const int fd = ::accept4(listen_fd_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            return;
+        }
+        const connection conn(fd);
+        unsigned char bytes[frame_size];
+        window_message m;
+        if (read_all(fd, bytes, sizeof bytes, std::chrono::steady_clock::now() + frame_wait) &&
+            decode_frame(bytes, m) && state_->open) {
+            const std::int64_t result = state_->proc(m);
+            if (m.sent) {
+                answer(fd, result);
+            }
+        }
+    }
+}
+
+desktop_window::desktop_window(const std::string& class_name, const std::string& title,
+                               procedure proc, message_loop& owner,
+                               const std::string& desktop_folder)
+    : impl_(
+          std::make_unique<impl>(desktop_folder, std::move(proc), dispatcher(), &owner.native())) {
+    error_ = impl_->start(class_name, title);
+    handle_ = impl_->handle();
 }
 
 desktop_window::desktop_window(const std::string& class_name, const std::string& title,

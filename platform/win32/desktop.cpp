@@ -122,30 +122,23 @@ std::optional<std::int64_t> cancellable_send(HWND target, std::uint32_t message,
     }
     const auto until = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            until - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            return std::nullopt;
-        }
-        // The answer is never there the moment the send leaves, so the wait
-        // comes first; MWMO_INPUTAVAILABLE counts input queued before it too,
-        // so an answer that came meanwhile is not slept through.
-        const DWORD wait = static_cast<DWORD>(std::min<long long>(left.count(), 0x7FFFFFFF));
-        if (::MsgWaitForMultipleObjectsEx(1, &cancel, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
-            WAIT_OBJECT_0) {
-            return std::nullopt; // the answer, when it comes, frees itself
-        }
-        // Delivers the callback (and anything else queued to this thread).
         MSG m;
-        while (!answer->done && ::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+        // Delivers the callback (and anything else queued to this thread).
+        while (::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
             ::TranslateMessage(&m);
             ::DispatchMessageW(&m);
         }
         if (answer->done) {
             return static_cast<std::int64_t>(answer->result);
         }
-        if (!::IsWindow(target)) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            until - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !::IsWindow(target)) {
             return std::nullopt;
+        }
+        const DWORD wait = static_cast<DWORD>(std::min<long long>(left.count(), 0x7FFFFFFF));
+        if (::MsgWaitForMultipleObjects(1, &cancel, FALSE, wait, QS_ALLINPUT) == WAIT_OBJECT_0) {
+            return std::nullopt; // the answer, when it comes, frees itself
         }
     }
 }
@@ -157,8 +150,8 @@ std::optional<std::int64_t> try_send_message(const std::string&, window_handle w
                                              std::int64_t lparam, std::chrono::milliseconds timeout,
                                              const send_cancel* cancel) {
     const HWND target = to_hwnd(window);
-    if (window == 0) {
-        return std::nullopt; // a window that is gone fails the send itself
+    if (window == 0 || !::IsWindow(target)) {
+        return std::nullopt;
     }
     if (cancel != nullptr) {
         if (cancel->cancelled()) {

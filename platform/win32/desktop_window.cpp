@@ -157,6 +157,13 @@ desktop_window::desktop_window(const std::string& class_name, const std::string&
     handle_ = error_ ? 0 : impl_->handle();
 }
 
+// Windows hands a window's messages to the thread that made it; this one
+// passes them on to the owner's loop.
+desktop_window::desktop_window(const std::string& class_name, const std::string& title,
+                               procedure proc, message_loop& owner,
+                               const std::string& desktop_folder)
+    : desktop_window(class_name, title, std::move(proc), owner.dispatcher(), desktop_folder) {}
+
 desktop_window::desktop_window(answer_at_once_t, const std::string& class_name,
                                const std::string& title, procedure proc, const std::string&)
     : impl_(std::make_unique<impl>(std::move(proc), dispatcher())) {

@@ -22,7 +22,7 @@ using platform::window_message;
 class owned_window {
 public:
     owned_window(const std::string& cls, const std::string& title, desktop_window::procedure p)
-        : window_(cls, title, std::move(p), loop_.dispatcher()), owner_([this] { loop_.run(); }) {}
+        : window_(cls, title, std::move(p), loop_), owner_([this] { loop_.run(); }) {}
     ~owned_window() {
         loop_.stop();
         owner_.join();
