@@ -2,6 +2,8 @@
 // The bare servers our figures are measured against: the same socket work as
 // the server's, on Boost.Asio, and nothing else. Built for Linux and, for the
 // Windows figures, cross-built and run under Wine (bench_win_baseline).
+#include "net/wire.hpp"
+
 #include <utility> // before Asio: its headers use std::exchange
 
 #include <boost/asio.hpp>
@@ -13,13 +15,6 @@
 #include <vector>
 
 namespace zs::bench {
-
-inline void put_word(std::uint8_t* at, std::int32_t v) {
-    const auto u = static_cast<std::uint32_t>(v);
-    for (int i = 0; i < 4; ++i) {
-        at[i] = static_cast<std::uint8_t>(u >> (8 * i));
-    }
-}
 
 // The login exchange up to the client type: read 4, write 20, read 16,
 // write 61 (accepting word, two texts), read 4; then the client closes.
@@ -49,7 +44,7 @@ private:
             asio::async_read(sock, asio::buffer(buf, 4), [self](auto ec, auto) {
                 if (ec)
                     return;
-                put_word(self->buf, 1);
+                net::write_word(self->buf, 1);
                 asio::async_write(self->sock, asio::buffer(self->buf, 20), [self](auto e2, auto) {
                     if (e2)
                         return;
@@ -58,9 +53,9 @@ private:
                             if (e3)
                                 return;
                             std::memset(self->buf, 0, sizeof self->buf);
-                            put_word(self->buf, 1);
-                            put_word(self->buf + 4, 36);
-                            put_word(self->buf + 44, 13);
+                            net::write_word(self->buf, 1);
+                            net::write_word(self->buf + 4, 36);
+                            net::write_word(self->buf + 44, 13);
                             asio::async_write(
                                 self->sock, asio::buffer(self->buf, 61), [self](auto e4, auto) {
                                     if (e4)
