@@ -13,23 +13,41 @@ end_prefix() { # [prefix]
     WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
 }
 
+# Runs one step of a case; a failing step is told with its exit code and what
+# it printed (Wine's own messages included), so that a failure in CI says why.
+step() { # what command...
+    local what=$1 log="$work/step.log" status=0
+    shift
+    "$@" </dev/null >"$log" 2>&1 || status=$?
+    [ "$status" = 0 ] && return 0
+    echo "$name: $what failed (exit $status):"
+    sed 's/^/    /' "$log"
+    if [ -s "${out:-}" ]; then
+        echo "  the server's last lines:"
+        tail -n 20 "$out" | sed 's/^/    /'
+    fi
+    return 1
+}
+
 run_case() { # name: runs with the environment as it is
-    local name=$1 out="$work/$1.out" events
+    name=$1
+    local out="$work/$1.out" events
     end_prefix
     # shellcheck disable=SC2064 # the prefix of this case, as it is now
     trap "end_prefix '$ZEBRIX_WINEPREFIX'; rm -rf '$work'" EXIT
-    "$stage/bin/wine-run" cmd /c exit </dev/null >/dev/null 2>&1
+    # Starts the prefix's wineserver (and creates the prefix) before the server.
+    step "starting the prefix" "$stage/bin/wine-run" cmd /c exit
     "$stage/bin/wine-run" "$stage/Zebrix/ZebHelper/ZebrixServer.exe" </dev/null >"$out" 2>&1 &
     local server=$!
     for _ in $(seq 120); do
         "$client" --port "$ZEBRIX_TCP_PORT" info >/dev/null 2>&1 && break
         sleep 0.5
     done
-    "$stage/bin/wine-run" "$stage/bin/zebrix-desktop.exe" find --class maindlg >/dev/null ||
-        { echo "$name: no maindlg window"; return 1; }
-    events=$("$client" --port "$ZEBRIX_TCP_PORT" zebrix 5 --events 1)
+    step "finding the maindlg window" "$stage/bin/wine-run" "$stage/bin/zebrix-desktop.exe" find --class maindlg
+    step "attaching to zebw.exe" "$client" --port "$ZEBRIX_TCP_PORT" zebrix 5 --events 1
+    events=$(cat "$work/step.log")
     grep -q 'event id=.*value=2' <<<"$events" || { echo "$name: no event: $events"; return 1; }
-    "$stage/bin/wine-run" taskkill /IM ZebrixServer.exe >/dev/null
+    step "closing the server" "$stage/bin/wine-run" taskkill /IM ZebrixServer.exe
     for _ in $(seq 60); do kill -0 "$server" 2>/dev/null || break; sleep 0.5; done
     if kill -0 "$server" 2>/dev/null; then echo "$name: server did not close"; return 1; fi
     "$stage/bin/wine-run" taskkill /F /IM zebw.exe >/dev/null 2>&1 || true
