@@ -4,6 +4,7 @@
 #include "platform/win32/wide.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 
 namespace zs::platform {
@@ -68,10 +69,12 @@ std::vector<window_info> enumerate_windows(const std::string&) {
 }
 
 // A manual-reset event: set, it ends every wait on it, now and later.
+// The flag mirrors it so that a send can look without a call into the system.
 class send_cancel::impl {
 public:
     impl() : event(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
     win32::unique_handle event;
+    std::atomic<bool> set{false};
 };
 
 send_cancel::send_cancel() : impl_(std::make_unique<impl>()) {}
@@ -80,14 +83,16 @@ send_cancel::~send_cancel() = default;
 
 void send_cancel::set(bool cancelled) {
     if (cancelled) {
+        impl_->set = true;
         ::SetEvent(impl_->event.get());
     } else {
         ::ResetEvent(impl_->event.get());
+        impl_->set = false;
     }
 }
 
 bool send_cancel::cancelled() const {
-    return ::WaitForSingleObject(impl_->event.get(), 0) == WAIT_OBJECT_0;
+    return impl_->set;
 }
 
 namespace {
@@ -120,25 +125,35 @@ std::optional<std::int64_t> cancellable_send(HWND target, std::uint32_t message,
         delete keep;
         return std::nullopt;
     }
+    // Waits first: the answer is never in before the send has been taken,
+    // and each look into the queue is a call into the system.
     const auto until = std::chrono::steady_clock::now() + timeout;
     for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            until - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return std::nullopt;
+        }
+        const DWORD wait = static_cast<DWORD>(std::min<long long>(left.count(), 0x7FFFFFFF));
+        // Input already in the queue ends the wait too (MWMO_INPUTAVAILABLE):
+        // an answer that came before the wait began is not waited past.
+        const DWORD woke = ::MsgWaitForMultipleObjectsEx(1, &cancel, wait, QS_ALLINPUT,
+                                                         MWMO_INPUTAVAILABLE);
+        if (woke == WAIT_OBJECT_0) {
+            return std::nullopt; // the answer, when it comes, frees itself
+        }
+        // Delivers the callback (and what else is queued to this thread,
+        // until the answer is in).
         MSG m;
-        // Delivers the callback (and anything else queued to this thread).
-        while (::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+        while (!answer->done && ::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
             ::TranslateMessage(&m);
             ::DispatchMessageW(&m);
         }
         if (answer->done) {
             return static_cast<std::int64_t>(answer->result);
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            until - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || !::IsWindow(target)) {
+        if (!::IsWindow(target)) {
             return std::nullopt;
-        }
-        const DWORD wait = static_cast<DWORD>(std::min<long long>(left.count(), 0x7FFFFFFF));
-        if (::MsgWaitForMultipleObjects(1, &cancel, FALSE, wait, QS_ALLINPUT) == WAIT_OBJECT_0) {
-            return std::nullopt; // the answer, when it comes, frees itself
         }
     }
 }
@@ -150,15 +165,19 @@ std::optional<std::int64_t> try_send_message(const std::string&, window_handle w
                                              std::int64_t lparam, std::chrono::milliseconds timeout,
                                              const send_cancel* cancel) {
     const HWND target = to_hwnd(window);
-    if (window == 0 || !::IsWindow(target)) {
+    if (window == 0) {
         return std::nullopt;
     }
     if (cancel != nullptr) {
+        // A window that is gone fails the send itself.
         if (cancel->cancelled()) {
             return std::nullopt;
         }
         return cancellable_send(target, message, wparam, lparam, timeout,
                                 cancel->native().event.get());
+    }
+    if (!::IsWindow(target)) {
+        return std::nullopt;
     }
     DWORD_PTR result = 0;
     const auto ms = static_cast<UINT>(std::min<long long>(timeout.count(), 0x7FFFFFFF));
