@@ -125,10 +125,13 @@ std::optional<std::int64_t> cancellable_send(HWND target, std::uint32_t message,
         delete keep;
         return std::nullopt;
     }
-    // Waits first: the answer is never in before the send has been taken,
-    // and each look into the queue is a call into the system.
+    // Waits before each look into the queue (a call into the system): only
+    // a window of this thread, which answers within the send, is done here.
     const auto until = std::chrono::steady_clock::now() + timeout;
     for (;;) {
+        if (answer->done) {
+            return static_cast<std::int64_t>(answer->result);
+        }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             until - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
@@ -137,8 +140,8 @@ std::optional<std::int64_t> cancellable_send(HWND target, std::uint32_t message,
         const DWORD wait = static_cast<DWORD>(std::min<long long>(left.count(), 0x7FFFFFFF));
         // Input already in the queue ends the wait too (MWMO_INPUTAVAILABLE):
         // an answer that came before the wait began is not waited past.
-        const DWORD woke = ::MsgWaitForMultipleObjectsEx(1, &cancel, wait, QS_ALLINPUT,
-                                                         MWMO_INPUTAVAILABLE);
+        const DWORD woke =
+            ::MsgWaitForMultipleObjectsEx(1, &cancel, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (woke == WAIT_OBJECT_0) {
             return std::nullopt; // the answer, when it comes, frees itself
         }
@@ -149,10 +152,7 @@ std::optional<std::int64_t> cancellable_send(HWND target, std::uint32_t message,
             ::TranslateMessage(&m);
             ::DispatchMessageW(&m);
         }
-        if (answer->done) {
-            return static_cast<std::int64_t>(answer->result);
-        }
-        if (!::IsWindow(target)) {
+        if (!answer->done && !::IsWindow(target)) {
             return std::nullopt;
         }
     }

@@ -119,6 +119,26 @@ TEST(win32_windows, cancellable_send_answers_and_ends_at_once_when_cancelled) {
     EXPECT_EQ(platform::send_message(window.handle(), 1024 + 9, 4, 0, cancel), 8);
     loop.stop();
     owner.join();
+
+    // A window of the sending thread answers within the send itself: a send
+    // that then waited for the answer to arrive ran out its time-out.
+    WNDCLASSW own_class{};
+    own_class.lpfnWndProc = [](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+        return m == 1024 + 9 ? static_cast<LRESULT>(wp * 3) : DefWindowProcW(w, m, wp, lp);
+    };
+    own_class.hInstance = GetModuleHandleW(nullptr);
+    own_class.lpszClassName = L"TWin32OwnThread";
+    ASSERT_NE(RegisterClassW(&own_class), 0);
+    HWND own = CreateWindowW(L"TWin32OwnThread", L"", 0, 0, 0, 0, 0, nullptr, nullptr,
+                             own_class.hInstance, nullptr);
+    ASSERT_NE(own, nullptr);
+    const auto own_start = std::chrono::steady_clock::now();
+    EXPECT_EQ(platform::try_send_message({}, platform::win32::from_hwnd(own), 1024 + 9, 7, 0, 60s,
+                                         &cancel),
+              21);
+    EXPECT_LT(std::chrono::steady_clock::now() - own_start, 20s);
+    DestroyWindow(own);
+    UnregisterClassW(L"TWin32OwnThread", own_class.hInstance);
 }
 
 TEST(win32_windows, send_times_out_on_a_busy_window_and_fails_on_a_gone_one) {
